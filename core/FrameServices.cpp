@@ -1,0 +1,62 @@
+#include "FrameServices.h"
+
+#include <cstdio>
+
+namespace {
+CFrameServices g_defaultFrame;
+CFrameServices *g_frame = nullptr;
+} // namespace
+
+void CFrameServices::LogMessage(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+void CFrameServices::ShowStatusMessage(const QString &) {}
+bool CFrameServices::AskYesNo(const QString &, const QString &) { return false; }
+void CFrameServices::ShowError(const QString &title, const QString &text)
+{
+    LogMessage(title + ": " + text);
+}
+QString CFrameServices::GetSaveFileName(const QString &, const QString &, const QString &) { return {}; }
+QString CFrameServices::GetOpenFileName(const QString &, const QString &, const QString &) { return {}; }
+QString CFrameServices::WorkDir() const { return {}; }
+void CFrameServices::AddRecentFile(const QString &) {}
+void CFrameServices::StartProgress(uint32_t, uint32_t) {}
+void CFrameServices::SetProgressRange(uint32_t, uint32_t) {}
+void CFrameServices::ReadProgress(uint32_t) {}
+void CFrameServices::BlockReadProgress(uint32_t, uint32_t, CMemoryNode *) {}
+void CFrameServices::VerifyProgress(uint32_t, uint32_t, const uint8_t *, CMemoryNode *, const uint32_t *,
+                                    CDeviceItem *)
+{
+}
+void CFrameServices::BlankProgress(uint32_t, uint32_t, bool) {}
+void CFrameServices::EraseValue(uint32_t) {}
+void CFrameServices::BbtProgress(uint32_t) {}
+void CFrameServices::PrintElapsed(const QString &) {}
+void CFrameServices::ShowSpeed(const QString &, uint32_t) {}
+bool CFrameServices::RequestTargetChange(const QString &) { return false; }
+void CFrameServices::SetSaveAllowed(bool) {}
+void CFrameServices::BufferChanged(CMemoryNode *) {}
+void CFrameServices::RefreshBadBlockView(int) {}
+void CFrameServices::ShowRange(CMemoryNode *, uint64_t, uint64_t) {}
+
+CFrameServices *Frame()
+{
+    return g_frame ? g_frame : &g_defaultFrame;
+}
+
+void SetFrame(CFrameServices *frame)
+{
+    g_frame = frame;
+}
+
+void LogText(const char *text)
+{
+    Frame()->LogMessage(QString::fromLatin1(text));
+}
+
+void LogString(const QString &text)
+{
+    Frame()->LogMessage(text);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+// The services of the main window that the lower layers (buffers, devices,
+// engines, console) may use. CMainFrame implements them; tests install their
+// own implementation, so an engine runs end to end without a window.
+//
+// Every call happens on the GUI thread. The default bodies are what a program
+// without a window would do: log lines go to stderr, questions are answered
+// "no", file dialogs are cancelled.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class CMemoryNode;
+class CDeviceItem;
+
+class CFrameServices
+{
+public:
+    virtual ~CFrameServices() = default;
+
+    // --- message log and status bar
+    virtual void LogMessage(const QString &line);
+    virtual void ShowStatusMessage(const QString &text);
+
+    // --- dialogs
+    // Modal confirmation: warning icon, Yes/No; true only for Yes.
+    virtual bool AskYesNo(const QString &title, const QString &text);
+    // Modal error box with an OK button.
+    virtual void ShowError(const QString &title, const QString &text);
+    // Save dialog; an empty result means cancelled.
+    virtual QString GetSaveFileName(const QString &caption, const QString &dir, const QString &filter);
+    // Open dialog; an empty result means cancelled.
+    virtual QString GetOpenFileName(const QString &caption, const QString &dir, const QString &filter);
+
+    // --- working directory and recent files
+    virtual QString WorkDir() const;
+    virtual void AddRecentFile(const QString &path);
+
+    // --- progress of the operation that is followed (units: transfer units or blocks)
+    virtual void StartProgress(uint32_t start, uint32_t count);
+    virtual void SetProgressRange(uint32_t start, uint32_t count);
+    virtual void ReadProgress(uint32_t position);
+    virtual void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer);
+    virtual void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData,
+                                CMemoryNode *buffer, const uint32_t *badBlocks, CDeviceItem *device);
+    virtual void BlankProgress(uint32_t position, uint32_t count, bool ok);
+    virtual void EraseValue(uint32_t value);
+    virtual void BbtProgress(uint32_t value);
+    virtual void PrintElapsed(const QString &text);
+    virtual void ShowSpeed(const QString &label, uint32_t units);
+
+    // --- target and views
+    // Select another device (deferred); true when a change was started.
+    virtual bool RequestTargetChange(const QString &deviceName);
+    virtual void SetSaveAllowed(bool allowed);
+    // The buffer's content changed: refresh every view that shows it.
+    virtual void BufferChanged(CMemoryNode *buffer);
+    // Repaint bad-block view 1 (source) or 2 (target).
+    virtual void RefreshBadBlockView(int view);
+    // Show an address range of a buffer in its hex view.
+    virtual void ShowRange(CMemoryNode *buffer, uint64_t address, uint64_t length);
+};
+
+// The window (or a test) installs itself here; null means the defaults above.
+CFrameServices *Frame();
+void SetFrame(CFrameServices *frame);
+
+// The one way lower layers show a line to the operator.
+void LogText(const char *text);
+void LogString(const QString &text);

@@ -1,0 +1,26 @@
+# Shared by scripts/run and scripts/test: install what is missing, then
+# configure and build incrementally. Sourced, not run.
+
+NVP_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+NVP_BUILD="${NVP_BUILD:-$NVP_ROOT/build}"
+NVP_PACKAGES=(cmake g++ make ninja-build qt6-base-dev qt6-5compat-dev libgl-dev xvfb xauth)
+
+nvp_install_missing() {
+    local missing=()
+    for p in "${NVP_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+nvp_build() {
+    if [ ! -f "$NVP_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$NVP_ROOT" -B "$NVP_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    fi
+    cmake --build "$NVP_BUILD" -j2
+}
