@@ -1,5 +1,7 @@
 #include "AppDirectory.h"
 
+#include "AppSettings.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +16,7 @@ namespace {
 // filesystem root is the one path QDir gives with a trailing "/").
 QString CurrentDirectory()
 {
+    AppSettings(); // the store decides the current directory on first use
     QString path = QDir::currentPath();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
@@ -47,6 +50,7 @@ QString AppDirectory(int kind)
     case DIR_CURRENT:
         return CurrentDirectory() + QLatin1Char('/');
     default:
+        AppSettings();
         return QDir::currentPath();
     }
 }
