@@ -54,13 +54,13 @@ bool CDeviceItemNand::Parse(const QString &line)
             break;
         }
         if (!value.isEmpty()) {
-            m_id[i] = static_cast<uint8_t>(ParseHex(value));
+            m_id[i] = static_cast<uint8_t>(ParseHexSuffixed(value));
             m_idValid[i] = 1;
         }
     }
 
     if (GetAttribute(line, KEY_PAGE_SIZE, &value)) {
-        m_pageSize = static_cast<uint32_t>(ParseHex(value));
+        m_pageSize = static_cast<uint32_t>(ParseHexSuffixed(value));
         m_pageClass = NandPageClass(m_pageSize, m_pageClass);
     }
     if (GetAttribute(line, KEY_CE, &value))
@@ -75,7 +75,7 @@ bool CDeviceItemNand::Parse(const QString &line)
     }
     if (!GetAttribute(line, KEY_BLOCK_SIZE, &value))
         return false;
-    m_pagesPerBlock = static_cast<uint32_t>(ParseHex(value));
+    m_pagesPerBlock = static_cast<uint32_t>(ParseHexSuffixed(value));
     return true;
 }
 

@@ -87,7 +87,7 @@ bool CDeviceItemSPIFlash::Parse(const QString &line)
     QString value;
     for (int i = 0; i < ID_BYTES; ++i) {
         if (GetAttribute(line, KEY_ID1 + i, &value))
-            m_id[i] = static_cast<uint8_t>(ParseHex(value));
+            m_id[i] = static_cast<uint8_t>(ParseHexSuffixed(value));
     }
     if (GetAttribute(line, KEY_INIT, &value))
         ParseInitRecords(value);
@@ -100,11 +100,11 @@ bool CDeviceItemSPIFlash::Parse(const QString &line)
         m_readyValue = HexByteAt(value, 4);
     }
     if (GetAttribute(line, KEY_SECTOR_SIZE, &value))
-        m_sectorSize = static_cast<uint32_t>(ParseHex(value));
+        m_sectorSize = static_cast<uint32_t>(ParseHexSuffixed(value));
     if (GetAttribute(line, KEY_PAGE_SIZE, &value))
-        m_pageSize = static_cast<uint32_t>(ParseHex(value));
+        m_pageSize = static_cast<uint32_t>(ParseHexSuffixed(value));
     if (GetAttribute(line, KEY_SECTOR_NUM, &value))
-        m_sectorCount = static_cast<uint32_t>(ParseHex(value));
+        m_sectorCount = static_cast<uint32_t>(ParseHexSuffixed(value));
 
     if (m_algo == ALGO_DATAFLASH) {
         m_opErase = DATAFLASH_ERASE;

@@ -81,6 +81,11 @@ uint64_t ParseHex(const QString &value)
     return ParseHexDigits(digits);
 }
 
+uint64_t ParseHexSuffixed(const QString &value)
+{
+    return ParseHexDigits(value.chopped(value.isEmpty() ? 0 : 1));
+}
+
 QString FormatAttribute(int index, const QString &value)
 {
     return DeviceKeyword(index) + QStringLiteral("=\"") + value + QLatin1Char('"');

@@ -43,6 +43,11 @@ bool GetAttribute(const QString &line, int index, QString *text, int *number = n
 // Hexadecimal with an optional trailing "h" (either case); not a number gives 0.
 uint64_t ParseHex(const QString &value);
 
+// Hexadecimal written with its "h" suffix: the last character is dropped,
+// whatever it is, before the rest is read ("840" reads as 0x84). Not a number
+// gives 0.
+uint64_t ParseHexSuffixed(const QString &value);
+
 // Plain hexadecimal without any suffix handling; not a number gives 0.
 uint64_t ParseHexDigits(const QString &value);
 
