@@ -16,6 +16,11 @@ public:
     bool Parse(const QString &line) override;
     QString GetTitle() const override;
     QString GetName() const override;
+    // Compares the positions the entry marks valid, up to the end of `ids`
+    // (positions the caller did not supply are not compared). A difference
+    // right after the defined bytes still matches when the chip repeats its
+    // first two bytes there; that check needs the following byte inside `ids`
+    // too, so a 6-byte buffer never lets the comparison read a seventh.
     bool Matches(std::span<const uint8_t> ids) const override;
     QString ToText() const override;
 
