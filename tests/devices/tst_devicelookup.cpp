@@ -1,3 +1,4 @@
+#include "AppSettings.h"
 #include "DeviceChoiceDialog.h"
 #include "DeviceDatabase.h"
 #include "DeviceItemNand.h"
@@ -407,6 +408,9 @@ private slots:
         WriteList(dir.filePath("config/SPI.txt"),
                   "Name=\"W25Q64\",MFG=\"WINBOND\",ID1=\"efh\",ID2=\"40h\",ID3=\"17h\",size=\"800000h\","
                   "SectorSize=\"1000h\",SectorNum=\"800h\",IO=\"4\"\n");
+        // The settings store makes its own folder current when it is first
+        // made; make it now so the folder chosen below stays current.
+        AppSettings();
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         LoadDeviceDatabase();
@@ -450,6 +454,9 @@ private slots:
     void databaseWithoutListFiles()
     {
         QTemporaryDir dir;
+        // The settings store makes its own folder current when it is first
+        // made; make it now so the folder chosen below stays current.
+        AppSettings();
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         LoadDeviceDatabase();
