@@ -39,8 +39,8 @@ QString CAboutDialog::ProductLine()
 
 QString CAboutDialog::NoticeText()
 {
-    return QStringLiteral("Software for the USB programmer of NAND and SPI flash chips.\n"
-                          "Keep a backup of every chip before you erase or program it.");
+    return QStringLiteral("NAND and SPI flash programmer.\n"
+                          "Back up every chip before you erase it.");
 }
 
 QString CAboutDialog::WebLinkHtml()

@@ -37,6 +37,8 @@ const QString &CUiText::Text(int index)
 
 void CUiText::RegisterMenu(QMenu *menu, int index)
 {
+    if (!menu)
+        return;
     DropDestroyedWidgets();
     m_menus.push_back({menu, index});
     menu->setTitle(Text(index));
@@ -44,6 +46,8 @@ void CUiText::RegisterMenu(QMenu *menu, int index)
 
 void CUiText::RegisterAction(QAction *action, int textIndex, int tipIndex)
 {
+    if (!action)
+        return;
     DropDestroyedWidgets();
     m_actions.push_back({action, textIndex, tipIndex});
     action->setText(Text(textIndex));
@@ -52,6 +56,8 @@ void CUiText::RegisterAction(QAction *action, int textIndex, int tipIndex)
 
 void CUiText::RegisterLabel(QLabel *label, int index)
 {
+    if (!label)
+        return;
     DropDestroyedWidgets();
     const bool known = std::any_of(m_labels.begin(), m_labels.end(),
                                    [label](const SLabelEntry &entry) { return entry.label == label; });

@@ -53,6 +53,9 @@ private slots:
         QCOMPARE(picture.size(), QSize(353, 164));
         for (const QLabel *label : {product, notice, web, mail})
             QVERIFY(label->isVisible());
+        // The addresses are links the operator reads: they must not be cut.
+        for (const QLabel *link : {product, web, mail})
+            QVERIFY2(link->sizeHint().width() <= link->width(), qPrintable(link->text()));
     }
 
     void titleFollowsTheLoadedLanguage()
