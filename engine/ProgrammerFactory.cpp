@@ -1,0 +1,13 @@
+#include "ProgrammerFactory.h"
+
+#include "DeviceItem.h"
+
+CProgrammer *CreateProgrammer(CDeviceItem *device)
+{
+    if (!device)
+        return nullptr;
+    switch (device->m_type) {
+    default:
+        return nullptr;
+    }
+}
