@@ -440,9 +440,15 @@ void TestSimSpi::eepromWrites()
     const QByteArray wide = RandomBytes(32, 2);
     QCOMPARE(Program(ProgramPacket(0x02, 1, 0x40, 1, 32), wide), Ok);
     QCOMPARE(Read(0x03, 1, 0x40, 32), wide.mid(16) + QByteArray(16, '\0'));
+    // Pages written past 0xFF in one command continue in the upper half.
+    const QByteArray across = RandomBytes(32, 3);
+    QCOMPARE(Program(ProgramPacket(0x02, 1, 0xF0, 2, 16), across), Ok);
+    QCOMPARE(Read(0x03, 1, 0xF0, 32), across);
+    QCOMPARE(Read(0x0B, 1, 0x00, 16), across.mid(16));
     // No erase instruction: nothing changes.
     QCOMPARE(m_host.Command(ErasePacket(0xD8, 1, 0x00), 2, 2), Ok);
     QCOMPARE(Read(0x0B, 1, 0x10, 16), data.mid(16));
+    QCOMPARE(Read(0x0B, 1, 0x00, 16), across.mid(16));
     // No SFDP either.
     QCOMPARE(m_host.Command(CSimAdapterHost::Packet({0x2A, 0x00}, 6), 2048, 3), QByteArray(2048, '\xFF'));
     QCOMPARE(Stat("opcode_errors"), 1ull);
