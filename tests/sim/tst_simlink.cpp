@@ -5,6 +5,7 @@
 #include "SimAdapterHost.h"
 #include "StderrCapture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -61,6 +62,7 @@ private slots:
     void badConfiguration_data();
     void badConfiguration();
     void concurrentCallers();
+    void configurationBesideTheLibrary();
     void cleanupTestCase();
 
 private:
@@ -504,6 +506,38 @@ void TestSimLink::concurrentCallers()
     m_host.Close();
     QCOMPARE(sent.load(), Threads * Commands);
     QCOMPARE(ReadSimStats(stats).value("commands"), qulonglong(Threads * Commands));
+}
+
+// Without XRUSB_SIM the library reads xrusb-sim.ini from its own folder, else
+// runs on built-in defaults. A copy of the library in a folder of its own is
+// a second, independent instance.
+void TestSimLink::configurationBesideTheLibrary()
+{
+    const QString folder = m_dir.filePath("dll");
+    QVERIFY(QDir().mkpath(folder));
+    const QString copy = folder + "/libxrusb.so";
+    QVERIFY(QFile::copy(CSimAdapterHost::DefaultLibraryPath(), copy));
+    const QString ini = folder + "/xrusb-sim.ini";
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Ini("packet_size=64", "spi").toUtf8());
+    file.close();
+
+    const QByteArray saved = qgetenv("XRUSB_SIM");
+    qunsetenv("XRUSB_SIM");
+    {
+        CSimAdapterHost beside(copy);
+        QVERIFY2(beside.IsLoaded(), qPrintable(beside.ErrorString()));
+        QVERIFY(beside.Connect(SpiImage(0)));
+        QCOMPARE(beside.PacketSize(), 64);
+        QCOMPARE(beside.Command(IdentifyPacket(), 8, 2).at(3), '\x01');
+        beside.Close();
+        QVERIFY(QFile::remove(ini));
+        QCOMPARE(beside.Open(), 1);  // the defaults: a NAND module on a high-speed link
+        QCOMPARE(beside.PacketSize(), 512);
+        beside.Close();
+    }
+    qputenv("XRUSB_SIM", saved);
 }
 
 // The library outlives the test's folder: leave it with a configuration that

@@ -6,6 +6,8 @@
 #include "NandTestPackets.h"
 #include "SimAdapterHost.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +41,7 @@ private slots:
     void weakBitsReadRandomly();
     void seatedDumpReadsAsIs();
     void blankChipOf4GiBIsSparse();
+    void builtInDefaults();
     void cleanupTestCase();
 
 private:
@@ -540,6 +543,31 @@ void TestSimNand::blankChipOf4GiBIsSparse()
     QCOMPARE(ReadPages(g, 0, 32766ull * 64 + 63, 1), QByteArray(g.pageSize, '\xFF'));
     QCOMPARE(::stat(QFile::encodeName(m_image).constData(), &info), 0);
     QVERIFY2(quint64(info.st_blocks) * 512 < (2u << 20), qPrintable(QString::number(info.st_blocks)));
+}
+
+// No configuration at all: a NAND module with a blank 1024-block chip, its
+// factory bad blocks 37 and 811 marked, in the temporary folder.
+void TestSimNand::builtInDefaults()
+{
+    m_host.Close();
+    const QByteArray saved = qgetenv("XRUSB_SIM");
+    qunsetenv("XRUSB_SIM");
+    QVERIFY(m_host.Connect(CSimAdapterHost::FirmwareImage(0, 2)));
+    qputenv("XRUSB_SIM", saved);
+    QCOMPARE(m_host.PacketSize(), 512);
+    QCOMPARE(m_host.Command(CSimAdapterHost::Packet({0x18, 0x00, 0x02, 0x00, 0x0A}, 9), 8, 2),
+             QByteArray("\xC3\xA5\x00\x00\xDD\x40\x06\x17", 8));
+    QCOMPARE(m_host.Command(CSimAdapterHost::Packet({0x29, 0x01}, 6), 6, 2), QByteArray("\xEC\xF1\x00\x95\x41\x00", 6));
+    CGeometry g;
+    g.pagesPerBlock = 64;
+    g.blocks = 1024;
+    for (int block : {36, 37, 811, 1023})
+        QCOMPARE(m_host.Command(MarkerPacket(g, quint64(block) * 64, 512), 512, 3).at(0),
+                 block == 37 || block == 811 ? '\0' : '\xFF');
+    QCOMPARE(ReadPages(g, 0, 1023ull * 64, 1), QByteArray(g.pageSize, '\xFF'));
+    const QString image = QDir::tempPath() + "/xrusb-sim-nand-2112x64x1024x1.bin";
+    QCOMPARE(QFileInfo(image).size(), qint64(2112) * 64 * 1024);
+    m_host.Close();
 }
 
 QTEST_GUILESS_MAIN(TestSimNand)
