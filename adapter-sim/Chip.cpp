@@ -11,6 +11,10 @@ std::unique_ptr<CReply> CChip::ProgramDoneReply()
 
 namespace {
 
+// Reply sizes the host asks for: the longest ID and parameter data.
+constexpr size_t IdBytes = 6;
+constexpr size_t ParameterBytes = 2048;
+
 // A sink that swallows program data nobody will store.
 class CDiscardSink : public CDataSink
 {
@@ -25,10 +29,10 @@ bool CEmptySocket::Command(const CPacket &packet, CCommandResult &result)
 {
     switch (packet.Code()) {
     case cmd::ReadId:
-        result.reply = std::make_unique<CBytesReply>(std::vector<uint8_t>(6, 0xFF));
+        result.reply = std::make_unique<CBytesReply>(std::vector<uint8_t>(IdBytes, 0xFF));
         return true;
     case cmd::ReadParameterPage:
-        result.reply = std::make_unique<CBytesReply>(std::vector<uint8_t>(), 2048);
+        result.reply = std::make_unique<CBytesReply>(std::vector<uint8_t>(), ParameterBytes);
         return true;
     case cmd::At45Status:
         result.reply = std::make_unique<CBytesReply>(std::vector<uint8_t>{0xFF});

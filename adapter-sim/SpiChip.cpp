@@ -99,9 +99,9 @@ uint8_t CSpiChip::StatusFor(uint8_t opcode) const
     case ESpiKind::Eeprom:
         return opcode == spiop::ReadStatus ? 0x00 : 0xFF;
     case ESpiKind::Flash:
-        if (opcode == spiop::ReadStatus || opcode == 0x35 || opcode == 0x15)
+        if (opcode == spiop::ReadStatus || opcode == spiop::ReadStatus2 || opcode == spiop::ReadStatus3)
             return 0x00;
-        return opcode == spiop::ReadFlagStatus ? 0x80 : 0xFF;
+        return opcode == spiop::ReadFlagStatus ? 0x80 : 0xFF;  // flag status: bit 7 ready
     }
     return 0xFF;
 }

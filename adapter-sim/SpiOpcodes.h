@@ -13,6 +13,8 @@ namespace spiop {
 constexpr uint8_t ReadJedecId = 0x9F;
 constexpr uint8_t WriteEnable = 0x06;
 constexpr uint8_t ReadStatus = 0x05;
+constexpr uint8_t ReadStatus2 = 0x35;
+constexpr uint8_t ReadStatus3 = 0x15;
 constexpr uint8_t ReadFlagStatus = 0x70;
 constexpr uint8_t At45ReadStatus = 0xD7;
 constexpr uint8_t EepromRead = 0x03;
