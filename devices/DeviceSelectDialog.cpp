@@ -57,6 +57,10 @@ QLabel *MakeLabel(const QString &text, const QRect &rect, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setGeometry(rect);
+    // A caption wider than its place (a longer translation, a larger font)
+    // grows to the right instead of being cut.
+    if (label->sizeHint().width() > rect.width())
+        label->resize(label->sizeHint().width(), rect.height());
     return label;
 }
 
