@@ -1,11 +1,16 @@
+#include "MainFrame.h"
+
 #include <QApplication>
-#include <QLabel>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Norvaplex   1.09 prebuild"));
-    label.resize(320, 80);
-    label.show();
-    return app.exec();
+    auto app = std::make_unique<QApplication>(argc, argv);
+    auto window = std::make_unique<CMainFrame>();
+    window->show();
+    const int result = app->exec();
+    window.reset();
+    app.reset();
+    return result;
 }

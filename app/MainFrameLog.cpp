@@ -1,0 +1,93 @@
+// The message log panel, the log file and the window's dialogs that the
+// lower layers reach through CFrameServices.
+
+#include "MainFrame.h"
+
+#include "AppDirectory.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+
+namespace {
+const char LINE_END[] = "\r\n";
+const char LOG_START[] = "Log Start\r\n";
+} // namespace
+
+void CMainFrame::LogMessage(const QString &line)
+{
+    // Before the first target there is no panel: the line is lost, and it
+    // goes to no file either.
+    if (!m_logPanel)
+        return;
+    m_logPanel->appendPlainText(line);
+    if (m_logFile) {
+        m_logFile->write(line.toLatin1());
+        m_logFile->write(LINE_END, 2);
+        m_logFile->flush();
+    }
+    if (m_tabs && m_tabs->currentIndex() != 0)
+        ShowStatusMessage(line);
+}
+
+void CMainFrame::ShowStatusMessage(const QString &text)
+{
+    statusBar()->showMessage(text);
+}
+
+void CMainFrame::SetLogFile(bool enable, const QString &name)
+{
+    if (m_logFile) {
+        m_logFile->close();
+        m_logFile.reset();
+    }
+    if (!enable)
+        return;
+    // A file that does not open still becomes the log file: its writes fail
+    // quietly while the panel keeps showing every line.
+    m_logFile = std::make_unique<QFile>(AppDirectory(DIR_TEMP) + name);
+    if (m_logFile->open(QIODevice::WriteOnly | QIODevice::Append)) {
+        m_logFile->write(LOG_START, qstrlen(LOG_START));
+        m_logFile->flush();
+    }
+}
+
+bool CMainFrame::IsLogFileOpen() const
+{
+    return m_logFile != nullptr;
+}
+
+void CMainFrame::ClearLog()
+{
+    if (m_logPanel)
+        m_logPanel->clear();
+}
+
+void CMainFrame::SetLogBackground(const QString &colorHex)
+{
+    if (m_logPanel)
+        m_logPanel->setStyleSheet(QStringLiteral("QPlainTextEdit{background-color:#%1}").arg(colorHex));
+}
+
+bool CMainFrame::AskYesNo(const QString &title, const QString &text)
+{
+    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CMainFrame::ShowError(const QString &title, const QString &text)
+{
+    QMessageBox::warning(this, title, text, QMessageBox::Ok);
+}
+
+QString CMainFrame::GetSaveFileName(const QString &caption, const QString &dir, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(this, caption, dir, filter);
+}
+
+QString CMainFrame::GetOpenFileName(const QString &caption, const QString &dir, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(this, caption, dir, filter);
+}

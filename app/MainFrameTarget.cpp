@@ -1,0 +1,327 @@
+// Setting up a target device with its programmer, choosing another one, and
+// following the adapter as it comes and goes.
+
+#include "MainFrame.h"
+
+#include "AdapterProtocol.h"
+#include "AppDirectory.h"
+#include "CmdProcessor.h"
+#include "DeviceDatabase.h"
+#include "DeviceSelectDialog.h"
+#include "ProductInfo.h"
+#include "Programmer.h"
+#include "ProgrammerFactory.h"
+#include "Script.h"
+#include "StatusLabel.h"
+#include "UiText.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSlider>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QToolBar>
+
+namespace {
+enum TargetTextIndex : int {
+    UI_USB_NOT_CONNECTED = 52,
+    UI_USB_FULL_SPEED = 53,
+    UI_USB_HIGH_SPEED = 54,
+    UI_TARGET = 55,
+    UI_BUSY = 74,
+};
+
+enum ConnectionState : int { StateNotConnected = 0, StateFullSpeed = 1, StateHighSpeed = 2 };
+
+constexpr int KEEP_ALIVE_MS = 500;
+constexpr int TARGET_CHANGE_DELAY_MS = 10;
+constexpr int HIGH_SPEED_PACKET = 512;
+
+// Capability bits that enable the window's actions.
+constexpr uint32_t CAP_DETECT = 0x01;
+constexpr uint32_t CAP_ERASE = 0x02;
+constexpr uint32_t CAP_BLANK_CHECK = 0x04;
+} // namespace
+
+bool CMainFrame::IsNandTarget() const
+{
+    const CDeviceItem *device = m_programmer ? m_programmer->device() : FindByName(m_targetName);
+    return device && device->m_type == DEVICE_NAND;
+}
+
+void CMainFrame::SetupTarget()
+{
+    CDeviceItem *device = FindByName(m_targetName);
+    if (!device)
+        return;
+    SetCurrentDevice(device);
+    m_targetSetUp = true;
+    g_cmdProcessor.ResetScript();
+
+    m_adapterReady = false;
+    m_compareFlag = false;
+    m_opStart = 0;
+    m_opEnd = 0;
+    DeleteProgrammer();
+
+    m_connectionLabel->Clear();
+    for (int text : {UI_USB_NOT_CONNECTED, UI_USB_FULL_SPEED, UI_USB_HIGH_SPEED})
+        m_connectionLabel->AddText(Text(text));
+    m_familyMenu->setTitle(QString());
+
+    StartProgrammer(device);
+    const bool nand = device->m_type == DEVICE_NAND;
+    if (nand)
+        m_familyMenu->setTitle(QStringLiteral("Nand"));
+    m_actions[ActSmartCopy]->setVisible(nand);
+
+    g_cmdProcessor.BuildCommands(m_programmer.get());
+    EnableActionsFromCapabilities();
+    if (m_programmer)
+        m_programmer->start(QThread::InheritPriority);
+
+    BuildCentralWidget();
+    RefreshTitle();
+    LogMessage(QString::fromLatin1(g_productName) + QStringLiteral("   ") + QString::fromLatin1(g_productVersion));
+    LogMessage(Text(UI_TARGET) + device->m_name);
+    if (m_programmer)
+        m_programmer->logChipSelects();
+    ShowOptionsPanel();
+}
+
+void CMainFrame::StartProgrammer(CDeviceItem *device)
+{
+    m_programmer.reset(CreateProgrammer(device));
+    if (!m_programmer)
+        return;
+    // Replies of a programmer that has been replaced may still wait in the
+    // event queue; they are dropped rather than handed to its successor.
+    const quint64 generation = ++m_programmerGeneration;
+    connect(m_programmer.get(), &CProgrammer::connectionChanged, this, [this, generation](bool connected) {
+        if (generation == m_programmerGeneration)
+            OnAdapterState(connected);
+    });
+    connect(m_programmer.get(), &CProgrammer::messageReady, this, [this, generation](CProgMessage *message) {
+        if (generation == m_programmerGeneration)
+            OnProgMessage(message);
+        else
+            delete message;
+    });
+    connect(m_programmer.get(), &CProgrammer::dataSent, this,
+            [this, generation](unsigned int position, unsigned int count) {
+                if (generation == m_programmerGeneration)
+                    OnProgress(position, count);
+            });
+}
+
+void CMainFrame::DeleteProgrammer()
+{
+    if (m_toolBar2 && m_optionsPanelAction) {
+        m_toolBar2->removeAction(m_optionsPanelAction);
+        m_optionsPanelAction = nullptr;
+    }
+    ++m_programmerGeneration;
+    m_programmer.reset();
+}
+
+void CMainFrame::EnableActionsFromCapabilities()
+{
+    const uint32_t capabilities = m_programmer ? m_programmer->capabilities() : 0;
+    m_actions[ActErase]->setEnabled(capabilities & CAP_ERASE);
+    m_actions[ActDetect]->setEnabled(capabilities & CAP_DETECT);
+    m_actions[ActBlankCheck]->setEnabled(capabilities & CAP_BLANK_CHECK);
+}
+
+void CMainFrame::ShowOptionsPanel()
+{
+    QWidget *panel = m_programmer ? m_programmer->optionsPanel() : nullptr;
+    if (panel) {
+        m_optionsPanelAction = m_toolBar2->addWidget(panel);
+        panel->show();
+        m_toolBar2->show();
+    } else {
+        m_toolBar2->hide();
+    }
+}
+
+bool CMainFrame::RefuseWhenBusy()
+{
+    if (!m_programmer)
+        return false;
+    if (!m_programmer->tryLockBuffer()) {
+        LogMessage(Text(UI_BUSY));
+        return true;
+    }
+    m_programmer->unlockBuffer();
+    return false;
+}
+
+void CMainFrame::OnSelectDevice()
+{
+    if (RefuseWhenBusy())
+        return;
+    CDeviceSelectDialog dialog(this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (accepted && !dialog.SelectedName().isEmpty() && dialog.SelectedName() != m_targetName) {
+        m_targetName = dialog.SelectedName();
+        ChangeTarget();
+        return;
+    }
+    // Highlighting in the dialog moved the current device; the engines and
+    // commands of the running target must keep seeing their own device.
+    if (CDeviceItem *device = FindByName(m_targetName))
+        SetCurrentDevice(device);
+}
+
+void CMainFrame::OnRecentTarget()
+{
+    const auto *action = qobject_cast<QAction *>(sender());
+    if (!action || RefuseWhenBusy())
+        return;
+    m_targetName = action->data().toString();
+    ChangeTarget();
+}
+
+bool CMainFrame::RequestTargetChange(const QString &deviceName)
+{
+    if (deviceName == m_targetName)
+        return false;
+    m_targetName = deviceName;
+    if (m_programmer)
+        m_programmer->clearQueue();
+    if (!m_targetChangeTimer)
+        m_targetChangeTimer = startTimer(TARGET_CHANGE_DELAY_MS);
+    return true;
+}
+
+void CMainFrame::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_targetChangeTimer) {
+        killTimer(m_targetChangeTimer);
+        m_targetChangeTimer = 0;
+        ChangeTarget();
+    } else if (event->timerId() == m_keepAliveTimer) {
+        if (m_adapterReady)
+            SendStatusQuery();
+    } else {
+        QMainWindow::timerEvent(event);
+    }
+}
+
+void CMainFrame::OnAdapterState(bool connected)
+{
+    if (!connected) {
+        ShowAdapterGone();
+        return;
+    }
+    const bool highSpeed = m_programmer && m_programmer->packetSize() == HIGH_SPEED_PACKET;
+    m_connectionLabel->SetState(highSpeed ? StateHighSpeed : StateFullSpeed);
+    m_adapterReady = true;
+    if (!m_keepAliveTimer)
+        m_keepAliveTimer = startTimer(KEEP_ALIVE_MS);
+    m_waitBox->hide();
+    if (!m_programmer)
+        return;
+
+    SendStatusQuery();
+    m_programmer->readAdapterId();
+
+    const CDeviceItem *device = m_programmer->device();
+    const int speed = device ? device->m_speed : m_speedSlider->maximum();
+    {
+        const QSignalBlocker blocker(m_speedSlider);
+        m_speedSlider->setValue(speed);
+    }
+    UpdateSpeedLabel(m_speedSlider->value());
+    m_programmer->setSpeed(m_speedSlider->value());
+
+    ReleaseBusyLock();
+    m_opEnd = 0;
+    m_programmer->configurePins();
+    RunAutoScript();
+}
+
+void CMainFrame::RunAutoScript()
+{
+    if (!m_autoScript)
+        return;
+    const QString path = AppDirectory(DIR_SCRIPT) + m_targetName + QStringLiteral(".usp");
+    if (!QFileInfo::exists(path))
+        return;
+    if (g_cmdProcessor.script().LoadByName(m_targetName))
+        g_cmdProcessor.RunScript();
+}
+
+void CMainFrame::SendStatusQuery()
+{
+    if (m_programmer && m_programmer->isConnected())
+        m_programmer->queueCommand(Adapter::StatusPacket(), -1, Adapter::Tag::Status, Adapter::StatusReplyLength);
+}
+
+void CMainFrame::ReleaseBusyLock()
+{
+    if (!m_programmer)
+        return;
+    m_programmer->tryLockBuffer();
+    m_programmer->unlockBuffer();
+}
+
+void CMainFrame::ShowAdapterGone()
+{
+    m_connectionLabel->SetState(StateNotConnected);
+    m_infoLabel->clear();
+    RefreshTitle();
+}
+
+void CMainFrame::ReconnectSequence()
+{
+    if (m_programmer)
+        m_programmer->reconnect();
+    ShowAdapterGone();
+    m_waitBox->show();
+}
+
+void CMainFrame::ReinitUsb()
+{
+    OnAdapterState(false);
+    if (m_programmer)
+        m_programmer->reconnect();
+    m_waitBox->show();
+}
+
+int CMainFrame::RunIfIdle(uint64_t address, uint64_t length, int opCode)
+{
+    if (m_adapterReady && m_opEnd == 0 && m_programmer)
+        return m_programmer->startReadOp(address, length, opCode);
+    LogMessage(Text(UI_BUSY));
+    return 128;
+}
+
+bool CMainFrame::LoadFileIntoTarget(const QString &path)
+{
+    if (!m_programmer)
+        return false;
+    m_programmer->loadFile(path);
+    return true;
+}
+
+void CMainFrame::ApplySpeed(int n)
+{
+    OnSpeedChanged(n);
+    m_speedSlider->setValue(n);
+}
+
+void CMainFrame::StartScriptTimer(int milliseconds)
+{
+    m_scriptTimer->start(milliseconds);
+}
+
+void CMainFrame::OnScriptTimer()
+{
+    m_scriptTimer->stop();
+    if (g_cmdProcessor.script().IsLoaded())
+        g_cmdProcessor.RunScript();
+}

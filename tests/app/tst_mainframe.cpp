@@ -1,0 +1,448 @@
+#include "AppDirectory.h"
+#include "AppSettings.h"
+#include "DeviceDatabase.h"
+#include "DeviceSelectDialog.h"
+#include "FileBrowserPanel.h"
+#include "MainFrame.h"
+#include "StatusLabel.h"
+#include "WindowTestKit.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QWidgetAction>
+
+#include <memory>
+
+// The window as the operator first meets it: start-up with and without a
+// stored target, the action table, menus, tool bars and status bar, the
+// recent lists, the message log with its file, and what is kept at shut-down.
+class TestMainFrame : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void ClearSettings()
+    {
+        QSettings file(AppSettings().FileName(), QSettings::IniFormat);
+        file.clear();
+        file.sync();
+    }
+
+    // A window started with the device selection answered by cancelling.
+    static std::unique_ptr<CMainFrame> WindowWithoutTarget()
+    {
+        AnswerNextModal<CDeviceSelectDialog>([](CDeviceSelectDialog *dialog) { dialog->reject(); });
+        return std::make_unique<CMainFrame>();
+    }
+
+    // A window whose stored target is set up at start-up.
+    static std::unique_ptr<CMainFrame> WindowWithTarget(const QString &name)
+    {
+        AppSettings().WriteString(SET_TEST_NAME, name);
+        return std::make_unique<CMainFrame>();
+    }
+
+    static QStringList LogLines(const CMainFrame &window)
+    {
+        return window.LogPanel()->toPlainText().split(QLatin1Char('\n'));
+    }
+
+    static QStringList ToolBarOrder(const QToolBar *bar)
+    {
+        QStringList names;
+        for (QAction *action : bar->actions()) {
+            if (action->isSeparator())
+                names << "|";
+            else if (qobject_cast<QWidgetAction *>(action) || action->text().isEmpty())
+                names << "widget";
+            else
+                names << action->text();
+        }
+        return names;
+    }
+
+    static QMenu *TopMenu(CMainFrame &window, const QString &title)
+    {
+        for (QAction *action : window.menuBar()->actions()) {
+            if (action->menu() && action->menu()->title() == title)
+                return action->menu();
+        }
+        return nullptr;
+    }
+
+    static QStringList MenuEntries(const QMenu *menu)
+    {
+        QStringList entries;
+        for (QAction *action : menu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("|") : action->text());
+        return entries;
+    }
+
+private slots:
+    void init() { ClearSettings(); }
+
+    void emptySettingsOpenTheDeviceSelection()
+    {
+        bool asked = false;
+        AnswerNextModal<CDeviceSelectDialog>([&asked](CDeviceSelectDialog *dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        CMainFrame window;
+        QVERIFY(asked);
+        QCOMPARE(g_pMainFrame, &window);
+        QVERIFY(!window.centralWidget());
+        QVERIFY(!window.LogPanel());
+        QVERIFY(!window.Programmer());
+        QCOMPARE(window.TargetName(), QString());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Norvaplex 1.09 prebuild  "));
+        QCOMPARE(window.size(), QSize(850, 600));
+        // A fresh account gets the bundled device lists.
+        QVERIFY(QFile::exists(AppDirectory(DIR_CONFIG) + "Nand.txt"));
+        QVERIFY(QFile::exists(AppDirectory(DIR_CONFIG) + "SPI.txt"));
+        // Nothing is logged anywhere before the first target.
+        window.LogMessage("lost");
+        window.SetLogFile(true, "norvaplex.log");
+        window.LogMessage("lost too");
+        window.SetLogFile(false, QString());
+        QFile log(AppDirectory(DIR_TEMP) + "norvaplex.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("Log Start\r\n"));
+    }
+
+    void choosingADeviceSetsItUp()
+    {
+        AnswerNextModal<CDeviceSelectDialog>([](CDeviceSelectDialog *dialog) {
+            const auto found = dialog->DeviceList()->findItems("K9F1G08U0E", Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            dialog->DeviceList()->setCurrentItem(found.front());
+            dialog->findChild<QPushButton *>("selectButton")->click();
+        });
+        CMainFrame window;
+        QCOMPARE(window.TargetName(), QStringLiteral("K9F1G08U0E"));
+        QVERIFY(window.centralWidget());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Norvaplex 1.09 prebuild  Target: K9F1G08U0E "));
+        const QStringList lines = LogLines(window);
+        QVERIFY2(lines.size() >= 2, qPrintable(lines.join('|')));
+        QCOMPARE(lines[0], QStringLiteral("Norvaplex   1.09 prebuild"));
+        QCOMPARE(lines[1], QStringLiteral("Target: K9F1G08U0E"));
+        QCOMPARE(AppSettings().ReadString(SET_TEST_NAME), QStringLiteral("K9F1G08U0E"));
+        QCOMPARE(AppSettings().ReadStringList(SET_RECENT_TARGETS), QStringList({"K9F1G08U0E"}));
+        QVERIFY(window.RecentTargetsMenu()->actions().front()->isVisible());
+        QCOMPARE(window.RecentTargetsMenu()->actions().front()->text(), QStringLiteral("K9F1G08U0E"));
+    }
+
+    void storedTargetBuildsTheCentralWidget()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        QCOMPARE(window->centralWidget(), window->MainSplitter());
+        QCOMPARE(window->MainSplitter()->count(), 2);
+        QCOMPARE(window->MainSplitter()->widget(0), window->FilePanel());
+        QCOMPARE(window->MainSplitter()->widget(1), window->VerticalSplitter());
+        QCOMPARE(window->MainSplitter()->handleWidth(), 4);
+        QVERIFY(!window->MainSplitter()->childrenCollapsible());
+        QCOMPARE(window->VerticalSplitter()->handleWidth(), 4);
+        QCOMPARE(window->VerticalSplitter()->widget(0), window->Tabs());
+        QCOMPARE(window->Tabs()->tabPosition(), QTabWidget::South);
+        QCOMPARE(window->Tabs()->tabText(0), QStringLiteral("Message Log"));
+        QCOMPARE(window->Tabs()->widget(0), window->LogPanel());
+        QVERIFY(window->LogPanel()->isReadOnly());
+        // The defaults of a fresh account on a tall desktop.
+        QVERIFY(QGuiApplication::primaryScreen()->size().height() > 699);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QList<int> right = window->VerticalSplitter()->sizes();
+        const QList<int> main = window->MainSplitter()->sizes();
+        // Splitters scale the stored sizes to their space; the proportions stay.
+        QVERIFY2(right[0] > 2 * right[1], qPrintable(QString("%1 %2").arg(right[0]).arg(right[1])));
+        QVERIFY2(main[1] > 2 * main[0], qPrintable(QString("%1 %2").arg(main[0]).arg(main[1])));
+    }
+
+    void actionTable_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::addColumn<bool>("hasIcon");
+        QTest::newRow("Clear") << int(CMainFrame::ActClear) << "Clear" << "Clear output window"
+                               << QKeySequence(QKeySequence::New) << true;
+        QTest::newRow("Open") << int(CMainFrame::ActOpen) << "Open" << "Load binary file"
+                              << QKeySequence(QKeySequence::Open) << true;
+        QTest::newRow("Save") << int(CMainFrame::ActSave) << "Save" << "Save data for backup"
+                              << QKeySequence(QKeySequence::Save) << true;
+        QTest::newRow("Exit") << int(CMainFrame::ActExit) << "Exit" << "Exit the application"
+                              << QKeySequence(QKeySequence::Quit) << false;
+        QTest::newRow("Device") << int(CMainFrame::ActDevice) << "Device" << "Select Device" << QKeySequence()
+                                << true;
+        QTest::newRow("Detect") << int(CMainFrame::ActDetect) << "Detect Chip (F1)" << "Detect chip ID"
+                                << QKeySequence(Qt::Key_F1) << true;
+        QTest::newRow("Read") << int(CMainFrame::ActRead) << "Read from chip (F2)" << "Read data from target"
+                              << QKeySequence(Qt::Key_F2) << true;
+        QTest::newRow("Verify") << int(CMainFrame::ActVerify) << "Verify data (F3)"
+                                << "Verify the data between memory and target" << QKeySequence(Qt::Key_F3) << true;
+        QTest::newRow("Blank") << int(CMainFrame::ActBlankCheck) << "Blank Check (F5)"
+                               << "Check if the target is blanked" << QKeySequence(Qt::Key_F5) << true;
+        QTest::newRow("Erase") << int(CMainFrame::ActErase) << "Erase chip (F4)"
+                               << "Erase the memory block on the chip" << QKeySequence(Qt::Key_F4) << true;
+        QTest::newRow("Write") << int(CMainFrame::ActWrite) << "Write chip (CTRL+W)" << "Write data to target chip"
+                               << QKeySequence(Qt::CTRL | Qt::Key_W) << true;
+        QTest::newRow("Smart copy") << int(CMainFrame::ActSmartCopy) << "Smart copy"
+                                    << "Copy to target with analyze" << QKeySequence() << true;
+        QTest::newRow("Stop") << int(CMainFrame::ActStop) << "Stop" << "Stop access target"
+                              << QKeySequence(Qt::Key_Escape) << true;
+        QTest::newRow("Nand Flash") << int(CMainFrame::ActNandFlash) << "Nand Flash" << "" << QKeySequence()
+                                    << false;
+        QTest::newRow("SPI Flash") << int(CMainFrame::ActSpiFlash) << "SPI Flash" << "" << QKeySequence() << false;
+        QTest::newRow("Language") << int(CMainFrame::ActLanguage) << "Language" << "Select new language"
+                                  << QKeySequence() << false;
+        QTest::newRow("Edit device file") << int(CMainFrame::ActEditDeviceFile) << "Edit Device File"
+                                          << "Edit Device File" << QKeySequence() << false;
+        QTest::newRow("New chip") << int(CMainFrame::ActNewChip) << "New Chip" << "Start a new chip operation"
+                                  << QKeySequence() << false;
+        QTest::newRow("MFC") << int(CMainFrame::ActMultiFileCorrection) << "Multiple File Correction"
+                             << "Multiple Read File Correction" << QKeySequence() << false;
+        QTest::newRow("Goto config") << int(CMainFrame::ActGotoConfigFolder) << "Goto Configure folder"
+                                     << "Open configuration folder" << QKeySequence() << false;
+        QTest::newRow("About") << int(CMainFrame::ActAbout) << "About" << "About Norvaplex ...." << QKeySequence()
+                               << true;
+    }
+    void actionTable()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, text);
+        QFETCH(QString, tip);
+        QFETCH(QKeySequence, shortcut);
+        QFETCH(bool, hasIcon);
+        auto window = WindowWithoutTarget();
+        const QAction *action = window->Action(CMainFrame::ActionId(id));
+        QVERIFY(action);
+        QCOMPARE(action->text(), text);
+        QCOMPARE(action->statusTip(), tip);
+        QCOMPARE(action->shortcut(), shortcut);
+        QCOMPARE(!action->icon().isNull(), hasIcon);
+    }
+
+    void menusInMenuBarOrder()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        QStringList titles;
+        for (QAction *action : window->menuBar()->actions())
+            titles << action->text();
+        QCOMPARE(titles, QStringList({"File", "Tools", "Nand", "Help"}));
+        QCOMPARE(MenuEntries(TopMenu(*window, "File")),
+                 QStringList({"Clear", "Open", "Save", "|", "Recent Files", "|", "Exit"}));
+        QCOMPARE(MenuEntries(TopMenu(*window, "Tools")),
+                 QStringList({"Device", "New Flash", "Language", "|", "Edit Device File", "Recent Targets"}));
+        QCOMPARE(MenuEntries(window->FamilyMenu()), QStringList({"New Chip", "Multiple File Correction"}));
+        QCOMPARE(MenuEntries(TopMenu(*window, "Help")), QStringList({"Goto Configure folder", "About"}));
+        QCOMPARE(window->RecentFilesMenu()->actions().size(), 20);
+        QCOMPARE(window->RecentTargetsMenu()->actions().size(), 20);
+    }
+
+    void toolBarsInOrder()
+    {
+        auto window = WindowWithoutTarget();
+        QCOMPARE(ToolBarOrder(window->ToolBar1()),
+                 QStringList({"Clear", "Open", "Save", "Device", "|", "Detect Chip (F1)", "Read from chip (F2)",
+                              "Verify data (F3)", "Blank Check (F5)", "|", "Erase chip (F4)", "Write chip (CTRL+W)",
+                              "Stop", "|", "About", "|", "widget", "widget", "|"}));
+        for (QToolBar *bar : {window->ToolBar1(), window->ToolBar2()}) {
+            QVERIFY(!bar->isMovable());
+            QCOMPARE(bar->iconSize(), QSize(32, 32));
+            QVERIFY(bar->windowTitle().isEmpty());
+        }
+        QCOMPARE(window->toolBarBreak(window->ToolBar2()), true);
+        QCOMPARE(window->ToolBar2()->actions().front(), window->Action(CMainFrame::ActSmartCopy));
+        QCOMPARE(window->SpeedSlider()->width(), 100);
+        QCOMPARE(window->SpeedSlider()->minimum(), 1);
+        QCOMPARE(window->SpeedSlider()->maximum(), 10);
+        QCOMPARE(window->SpeedSlider()->value(), 10);
+        QCOMPARE(window->SpeedLabel()->text(), QStringLiteral("   Speed: (10)  "));
+        window->SpeedSlider()->setValue(3);
+        QCOMPARE(window->SpeedLabel()->text(), QStringLiteral("   Speed: (3)  "));
+    }
+
+    void statusBarWidgets()
+    {
+        auto window = WindowWithoutTarget();
+        QCOMPARE(window->ProgressBar()->width(), 160);
+        QVERIFY(!window->ProgressBar()->isTextVisible());
+        QVERIFY(window->ProgressBar()->styleSheet().contains("#05B8CC"));
+        QCOMPARE(window->InfoLabel()->width(), 70);
+        QVERIFY(window->InfoLabel()->text().isEmpty());
+        QCOMPARE(window->ConnectionLabel()->State(), -1);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // Left to right: progress bar, information label, connection label.
+        QVERIFY(window->ProgressBar()->x() < window->InfoLabel()->x());
+        QVERIFY(window->InfoLabel()->x() < window->ConnectionLabel()->x());
+    }
+
+    void connectionLabelStatesAtTargetSetUp()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        const QStringList texts = window->ConnectionLabel()->Texts();
+        QCOMPARE(texts.size(), 3);
+        QCOMPARE(texts[0].trimmed(), QStringLiteral("USB Not connected"));
+        QCOMPARE(texts[1], QStringLiteral("USB connected (1.1)"));
+        QCOMPARE(texts[2], QStringLiteral("USB connected (2.0)"));
+        QCOMPARE(texts[0].size(), texts[2].size());
+    }
+
+    void recentFiles()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        const QString dir = QDir::tempPath() + "/images/";
+        for (int i = 1; i <= 21; ++i)
+            window->AddRecentFile(dir + QStringLiteral("f%1.bin").arg(i));
+        QStringList list = AppSettings().ReadStringList(SET_RECENT_FILES);
+        QCOMPARE(list.size(), 20);
+        QCOMPARE(list.front(), dir + "f21.bin");
+        QCOMPARE(list.back(), dir + "f2.bin");
+        window->AddRecentFile(dir + "f10.bin");
+        list = AppSettings().ReadStringList(SET_RECENT_FILES);
+        QCOMPARE(list.size(), 20);
+        QCOMPARE(list.front(), dir + "f10.bin");
+        QCOMPARE(list.count(dir + "f10.bin"), 1);
+        const QList<QAction *> actions = window->RecentFilesMenu()->actions();
+        QCOMPARE(actions[0]->text(), QStringLiteral("&1 f10.bin"));
+        QCOMPARE(actions[0]->data().toString(), dir + "f10.bin");
+        QCOMPARE(actions[19]->text(), QStringLiteral("&20 f2.bin"));
+        QVERIFY(actions[19]->isVisible());
+        QCOMPARE(window->WorkDir(), dir);
+        QCOMPARE(window->FilePanel()->NameBox()->text(), QStringLiteral("images"));
+        // A path without a folder stays whole.
+        window->AddRecentFile("plain.bin");
+        QCOMPARE(window->WorkDir(), QStringLiteral("plain.bin"));
+    }
+
+    void workDirectoryFollowsTheTarget()
+    {
+        AppSettings().WriteString(CAppSettings::TargetDirKey("MX25L6405D"), "/spi/work/");
+        auto window = WindowWithTarget("K9F1G08U0E");
+        window->AddRecentFile("/nand/work/image.bin");
+        // Switching to another target stores the old one's folder and takes
+        // the new one's.
+        QVERIFY(window->RequestTargetChange("MX25L6405D"));
+        QTRY_COMPARE(window->TargetName(), QStringLiteral("MX25L6405D"));
+        QTRY_VERIFY(window->HasTarget() && window->windowTitle().contains("MX25L6405D"));
+        QCOMPARE(AppSettings().ReadString(CAppSettings::TargetDirKey("K9F1G08U0E")), QStringLiteral("/nand/work/"));
+        QCOMPARE(window->WorkDir(), QStringLiteral("/spi/work/"));
+        QCOMPARE(window->FamilyMenu()->title(), QString());
+        QVERIFY(!window->Action(CMainFrame::ActSmartCopy)->isVisible());
+        QCOMPARE(window->Tabs()->tabText(window->Tabs()->count() - 1).contains("BadBlock"), false);
+        // The same name again is no change.
+        QVERIFY(!window->RequestTargetChange("MX25L6405D"));
+        window.reset();
+        QCOMPARE(AppSettings().ReadString(CAppSettings::TargetDirKey("MX25L6405D")), QStringLiteral("/spi/work/"));
+    }
+
+    void shutDownKeepsTheLayout()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(900, 640);
+        window->MainSplitter()->setSizes({200, 600});
+        window->VerticalSplitter()->setSizes({300, 150});
+        const QList<int> main = window->MainSplitter()->sizes();
+        const QList<int> right = window->VerticalSplitter()->sizes();
+        window.reset();
+        QCOMPARE(AppSettings().ReadWindowSize(), QSize(900, 640));
+        QCOMPARE(AppSettings().ReadStringList(SET_WINDOWS_1),
+                 QStringList({QString::number(main[0]), QString::number(main[1])}));
+        QCOMPARE(AppSettings().ReadStringList(SET_WINDOWS_2),
+                 QStringList({QString::number(right[0]), QString::number(right[1])}));
+        QVERIFY(!g_pMainFrame);
+    }
+
+    void logMirrorsToTheStatusBarOnlyOffTheLogTab()
+    {
+        auto window = WindowWithTarget("MX25L6405D");
+        window->statusBar()->clearMessage();
+        window->LogMessage("on the log tab");
+        QVERIFY(window->statusBar()->currentMessage().isEmpty());
+        QVERIFY(window->Tabs()->count() > 1);
+        window->Tabs()->setCurrentIndex(1);
+        window->LogMessage("on a buffer tab");
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("on a buffer tab"));
+        QCOMPARE(LogLines(*window).back(), QStringLiteral("on a buffer tab"));
+    }
+
+    void logFile()
+    {
+        auto window = WindowWithTarget("MX25L6405D");
+        const QString path = AppDirectory(DIR_TEMP) + "norvaplex.log";
+        QFile::remove(path);
+        window->SetLogFile(true, "norvaplex.log");
+        window->LogMessage("first");
+        window->LogMessage(QString());
+        window->LogMessage(QString::fromUtf8("caf\u00e9 \u20ac"));
+        window->SetLogFile(true, "norvaplex.log"); // reopens: a second start line
+        window->LogMessage("second");
+        window->SetLogFile(false, QString());
+        QVERIFY(!window->IsLogFileOpen());
+        window->LogMessage("not in the file");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("Log Start\r\nfirst\r\n\r\ncaf\xe9 ?\r\nLog Start\r\nsecond\r\n"));
+        QVERIFY(window->LogPanel()->toPlainText().contains(QString::fromUtf8("caf\u00e9 \u20ac")));
+    }
+
+    void logBackgroundAndClear()
+    {
+        auto window = WindowWithTarget("MX25L6405D");
+        window->SetLogBackground("ffffc0");
+        QCOMPARE(window->LogPanel()->styleSheet(), QStringLiteral("QPlainTextEdit{background-color:#ffffc0}"));
+        window->ClearLog();
+        QVERIFY(window->LogPanel()->toPlainText().isEmpty());
+    }
+
+    void selectingTheCurrentDeviceChangesNothing()
+    {
+        AppSettings().WriteStringList(SET_RECENT_TARGETS, {"MX25L6405D"});
+        auto window = WindowWithTarget("MX25L6405D");
+        const QWidget *central = window->centralWidget();
+        AnswerNextModal<CDeviceSelectDialog>([](CDeviceSelectDialog *dialog) {
+            const auto found = dialog->DeviceList()->findItems("MX25L6405D", Qt::MatchExactly);
+            dialog->DeviceList()->setCurrentItem(found.front());
+            dialog->accept();
+        });
+        window->OnSelectDevice();
+        QCOMPARE(window->centralWidget(), central);
+        // Cancelling after highlighting another device keeps the target's own
+        // device current.
+        AnswerNextModal<CDeviceSelectDialog>([](CDeviceSelectDialog *dialog) {
+            const auto found = dialog->DeviceList()->findItems("W25Q32FV", Qt::MatchExactly);
+            dialog->DeviceList()->setCurrentItem(found.front());
+            dialog->reject();
+        });
+        window->OnSelectDevice();
+        QCOMPARE(window->centralWidget(), central);
+        QCOMPARE(CurrentDevice()->m_name, QStringLiteral("MX25L6405D"));
+        // The recent-targets menu rebuilds the set-up even for the same name.
+        window->RecentTargetsMenu()->actions().front()->trigger();
+        QVERIFY(window->centralWidget() != central);
+        QCOMPARE(window->TargetName(), QStringLiteral("MX25L6405D"));
+    }
+};
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"

@@ -1,0 +1,10 @@
+#include "WindowTestKit.h"
+
+#include "SimAdapterHost.h"
+
+#include <QDir>
+
+QString UseSimConfig(const QString &iniText)
+{
+    return WriteSimConfig(QDir::tempPath(), iniText);
+}
