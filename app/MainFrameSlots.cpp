@@ -9,7 +9,7 @@
 #include "CmdProcessor.h"
 #include "ConsoleView.h"
 #include "DeviceDatabase.h"
-#include "DeviceEditDialog.h"
+#include "DeviceEditorDialog.h"
 #include "FileBrowserPanel.h"
 #include "LanguageDialog.h"
 #include "Programmer.h"
@@ -156,7 +156,7 @@ void CMainFrame::OnNewFlash()
     int family = DEVICE_NAND;
     if (!text.contains(QLatin1String("Nand")) && text.contains(QLatin1String("SPI")))
         family = DEVICE_SPI;
-    CDeviceEditDialog dialog(this, family, text);
+    CDeviceEditorDialog dialog(this, family, text);
     if (dialog.exec() != QDialog::Accepted)
         return;
     OpenDeviceFile(family);
