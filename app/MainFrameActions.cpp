@@ -167,6 +167,7 @@ void CMainFrame::CreateMenus()
     m_familyMenu->setObjectName(QStringLiteral("familyMenu"));
     m_familyMenu->addAction(m_actions[ActNewChip]);
     m_familyMenu->addAction(m_actions[ActMultiFileCorrection]);
+    m_familyMenu->menuAction()->setVisible(false);
 
     QMenu *help = AddRegisteredMenu(bar, UI_HELP);
     help->addAction(m_actions[ActGotoConfigFolder]);

@@ -76,6 +76,8 @@ void CMainFrame::SetupTarget()
     const bool nand = device->m_type == DEVICE_NAND;
     if (nand)
         m_familyMenu->setTitle(QStringLiteral("Nand"));
+    // A menu without a title would leave a blank gap in the menu bar.
+    m_familyMenu->menuAction()->setVisible(!m_familyMenu->title().isEmpty());
     m_actions[ActSmartCopy]->setVisible(nand);
 
     g_cmdProcessor.BuildCommands(m_programmer.get());

@@ -1,13 +1,19 @@
 #include "AppDirectory.h"
 #include "AppSettings.h"
 #include "DeviceDatabase.h"
+#include "AboutDialog.h"
+#include "DeviceEditorDialog.h"
 #include "DeviceSelectDialog.h"
+#include "LanguageDialog.h"
+#include "UiText.h"
 #include "FileBrowserPanel.h"
 #include "MainFrame.h"
 #include "StatusLabel.h"
 #include "WindowTestKit.h"
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +34,17 @@
 #include <QWidgetAction>
 
 #include <memory>
+
+// Catches what the window asks the desktop to open.
+class CUrlCatcher : public QObject
+{
+    Q_OBJECT
+public slots:
+    void open(const QUrl &url) { urls << url; }
+
+public:
+    QList<QUrl> urls;
+};
 
 // The window as the operator first meets it: start-up with and without a
 // stored target, the action table, menus, tool bars and status bar, the
@@ -346,6 +363,7 @@ private slots:
         QCOMPARE(AppSettings().ReadString(CAppSettings::TargetDirKey("K9F1G08U0E")), QStringLiteral("/nand/work/"));
         QCOMPARE(window->WorkDir(), QStringLiteral("/spi/work/"));
         QCOMPARE(window->FamilyMenu()->title(), QString());
+        QVERIFY(!window->FamilyMenu()->menuAction()->isVisible());
         QVERIFY(!window->Action(CMainFrame::ActSmartCopy)->isVisible());
         QCOMPARE(window->Tabs()->tabText(window->Tabs()->count() - 1).contains("BadBlock"), false);
         // The same name again is no change.
@@ -441,6 +459,97 @@ private slots:
         window->RecentTargetsMenu()->actions().front()->trigger();
         QVERIFY(window->centralWidget() != central);
         QCOMPARE(window->TargetName(), QStringLiteral("MX25L6405D"));
+    }
+
+    void desktopLinks()
+    {
+        CUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        auto window = WindowWithTarget("K9F1G08U0E");
+        window->Action(CMainFrame::ActGotoConfigFolder)->trigger();
+        window->Action(CMainFrame::ActEditDeviceFile)->trigger();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(catcher.urls.size(), 2);
+        QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(AppDirectory(DIR_CONFIG)));
+        QCOMPARE(catcher.urls[1], QUrl::fromLocalFile(AppDirectory(DIR_CONFIG) + "Nand.txt"));
+        QVERIFY(QFile::exists(catcher.urls[1].toLocalFile()));
+    }
+
+    void newFlashLogsTheDefinition_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("idFields");
+        QTest::newRow("Nand Flash") << int(CMainFrame::ActNandFlash) << "Nand.txt" << 6;
+        QTest::newRow("SPI Flash") << int(CMainFrame::ActSpiFlash) << "SPI.txt" << 3;
+    }
+    void newFlashLogsTheDefinition()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, file);
+        QFETCH(int, idFields);
+        CUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        auto window = WindowWithTarget("K9F1G08U0E");
+        QString title;
+        int fields = 0;
+        AnswerNextModal<CDeviceEditorDialog>([&](CDeviceEditorDialog *dialog) {
+            title = dialog->windowTitle();
+            fields = dialog->IdFieldCount();
+            dialog->IdField(0)->setText("ef");
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        window->Action(CMainFrame::ActionId(action))->trigger();
+        // Cancelling writes nothing and opens nothing.
+        AnswerNextModal<CDeviceEditorDialog>([](CDeviceEditorDialog *dialog) { dialog->reject(); });
+        const int lines = window->LogPanel()->blockCount();
+        window->Action(CMainFrame::ActionId(action))->trigger();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(window->LogPanel()->blockCount(), lines);
+        QCOMPARE(title, window->Action(CMainFrame::ActionId(action))->text());
+        QCOMPARE(fields, idFields);
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(AppDirectory(DIR_CONFIG) + file)}));
+        QVERIFY2(LogLines(*window).back().contains("ID1=\"efh\""), qPrintable(LogLines(*window).back()));
+    }
+
+    void aboutBox()
+    {
+        auto window = WindowWithoutTarget();
+        bool shown = false;
+        AnswerNextModal<CAboutDialog>([&shown](CAboutDialog *dialog) {
+            shown = true;
+            dialog->accept();
+        });
+        window->Action(CMainFrame::ActAbout)->trigger();
+        QVERIFY(shown);
+    }
+
+    void languageChangeRelabels()
+    {
+        auto window = WindowWithTarget("K9F1G08U0E");
+        AnswerNextModal<CLanguageDialog>([](CLanguageDialog *dialog) {
+            auto *list = dialog->findChild<QListWidget *>("languageList");
+            const auto found = list->findItems("Deutsch", Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            list->setCurrentItem(found.front());
+            dialog->accept();
+        });
+        window->Action(CMainFrame::ActLanguage)->trigger();
+        QVERIFY(AppSettings().ReadString(SET_LANGUAGE_FILE).endsWith("XRDeutsch.txt"));
+        QCOMPARE(TopMenu(*window, "Datei") != nullptr, true);
+        QVERIFY(TopMenu(*window, "Werkzeuge"));
+        QCOMPARE(window->RecentFilesMenu()->title(), QString::fromUtf8("Zuletzt geöffnete Dateien"));
+        QCOMPARE(window->Action(CMainFrame::ActDevice)->text(), QStringLiteral("Baustein"));
+        QCOMPARE(window->Action(CMainFrame::ActNandFlash)->text(), QStringLiteral("Nand Flash"));
+        QVERIFY(Text(32).contains("Geschwindigkeit"));
+        QCOMPARE(window->SpeedLabel()->text(), Text(32) + "(10)  ");
+        // The next start loads it again.
+        window.reset();
+        g_uiText.LoadLanguage(QString());
+        window = WindowWithTarget("K9F1G08U0E");
+        QCOMPARE(window->Action(CMainFrame::ActDevice)->text(), QStringLiteral("Baustein"));
+        window.reset();
+        g_uiText.LoadLanguage(QString());
     }
 };
 
