@@ -39,7 +39,26 @@ bool CFrameServices::RequestTargetChange(const QString &) { return false; }
 void CFrameServices::SetSaveAllowed(bool) {}
 void CFrameServices::BufferChanged(CMemoryNode *) {}
 void CFrameServices::RefreshBadBlockView(int) {}
-void CFrameServices::ShowRange(CMemoryNode *, uint64_t, uint64_t) {}
+void CFrameServices::ShowAddressRange(uint64_t, uint64_t, const void *) {}
+bool CFrameServices::IsAdapterReady() const { return false; }
+bool CFrameServices::IsOperationRunning() const { return false; }
+bool CFrameServices::HasTarget() const { return false; }
+int CFrameServices::RunIfIdle(uint64_t, uint64_t, int)
+{
+    LogMessage(QStringLiteral("Busy"));
+    return 128;
+}
+bool CFrameServices::CompareFlag() const { return false; }
+void CFrameServices::RunSaveAction() {}
+void CFrameServices::RunDeviceSelection() {}
+void CFrameServices::RunAboutBox() {}
+void CFrameServices::ReinitUsb() {}
+void CFrameServices::ClearLog() {}
+void CFrameServices::SetLogFileEnabled(bool, const QString &) {}
+void CFrameServices::SetLogBackground(const QString &) {}
+void CFrameServices::ApplySpeed(int) {}
+void CFrameServices::StartScriptTimer(int) {}
+void CFrameServices::ExitApplication(int) {}
 
 CFrameServices *Frame()
 {

@@ -60,8 +60,36 @@ public:
     virtual void BufferChanged(CMemoryNode *buffer);
     // Repaint bad-block view 1 (source) or 2 (target).
     virtual void RefreshBadBlockView(int view);
-    // Show an address range of a buffer in its hex view.
-    virtual void ShowRange(CMemoryNode *buffer, uint64_t address, uint64_t length);
+    // Scroll the range [start, start + length) into sight in the hex views whose
+    // buffer holds it; askingView is the bad-block view that asks, if any.
+    virtual void ShowAddressRange(uint64_t start, uint64_t length, const void *askingView = nullptr);
+
+    // --- operation state, for the console and the engines
+    // The adapter is connected and initialised.
+    virtual bool IsAdapterReady() const;
+    // An operation is being followed (progress end not 0).
+    virtual bool IsOperationRunning() const;
+    // A target device is set up.
+    virtual bool HasTarget() const;
+    // Starts a read-type operation when ready and idle, else logs "Busy" and
+    // returns 128; otherwise the programmer's completion code.
+    virtual int RunIfIdle(uint64_t address, uint64_t length, int opCode);
+    // Value of the script condition CMPRAM.
+    virtual bool CompareFlag() const;
+
+    // --- window actions the console commands reach
+    virtual void RunSaveAction();
+    virtual void RunDeviceSelection();
+    virtual void RunAboutBox();
+    // Adapter-gone display, programmer reconnect, "Please wait..." box.
+    virtual void ReinitUsb();
+    virtual void ClearLog();
+    virtual void SetLogFileEnabled(bool enable, const QString &fileName);
+    virtual void SetLogBackground(const QString &colorHex);
+    // Speed label and slider follow n; the programmer gets setSpeed(n).
+    virtual void ApplySpeed(int n);
+    virtual void StartScriptTimer(int milliseconds);
+    virtual void ExitApplication(int code);
 };
 
 // The window (or a test) installs itself here; null means the defaults above.
