@@ -1,0 +1,139 @@
+#include "AppSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <iterator>
+
+namespace {
+
+// The names are stored in users' files: they stay exactly as they are.
+const char *const kKeyTable[SET_TABLE_SIZE] = {
+    "LanguageFile",
+    "Test Name",
+    "Auto Script",
+    "Script Dir",
+    "recentFileList",
+    "recentTargetList",
+    "FavoriteDiviceList",
+    "Window Size",
+    "Windows 2",
+    "Windows 1",
+    "Board Type",
+    "Brellow",
+    "Norvaplex",
+};
+static_assert(std::size(kKeyTable) == SET_TABLE_SIZE);
+
+} // namespace
+
+CAppSettings::CAppSettings()
+    : m_settings(QSettings::IniFormat, QSettings::UserScope, KeyName(SET_ORGANISATION), KeyName(SET_APPLICATION))
+{
+    // On a fresh account the folder does not exist yet; without it the
+    // current directory would silently stay wherever the program started.
+    const QString folder = QFileInfo(m_settings.fileName()).absolutePath();
+    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder))
+        std::fprintf(stderr, "Cannot use the settings folder %s\n", qPrintable(folder));
+}
+
+QString CAppSettings::KeyName(int index)
+{
+    if (index < 0 || index >= SET_TABLE_SIZE)
+        return {};
+    return QString::fromLatin1(kKeyTable[index]);
+}
+
+QString CAppSettings::TargetDirKey(const QString &targetName)
+{
+    return targetName + QStringLiteral("Dir");
+}
+
+QString CAppSettings::FileName() const
+{
+    return m_settings.fileName();
+}
+
+bool CAppSettings::IsKey(int index)
+{
+    return index >= 0 && index < SET_ORGANISATION;
+}
+
+void CAppSettings::Store(const QString &key, const QVariant &value)
+{
+    m_settings.setValue(key, value);
+    // Straight to disk: a crash later in the session must not lose it.
+    m_settings.sync();
+}
+
+QString CAppSettings::ReadString(int index) const
+{
+    return IsKey(index) ? ReadString(KeyName(index)) : QString();
+}
+
+QString CAppSettings::ReadString(const QString &key) const
+{
+    const QVariant value = m_settings.value(key);
+    // A hand-edited value with unquoted commas (a favourites line) reads
+    // back as a list; joining it again keeps the text the user wrote.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+void CAppSettings::WriteString(int index, const QString &value)
+{
+    if (IsKey(index))
+        WriteString(KeyName(index), value);
+}
+
+void CAppSettings::WriteString(const QString &key, const QString &value)
+{
+    if (ReadString(key) != value)
+        Store(key, value);
+}
+
+bool CAppSettings::ReadBool(int index, bool defaultValue) const
+{
+    if (!IsKey(index))
+        return defaultValue;
+    return m_settings.value(KeyName(index), defaultValue).toBool();
+}
+
+void CAppSettings::WriteBool(int index, bool value)
+{
+    if (IsKey(index))
+        Store(KeyName(index), value);
+}
+
+QStringList CAppSettings::ReadStringList(int index) const
+{
+    if (!IsKey(index))
+        return {};
+    return m_settings.value(KeyName(index)).toStringList();
+}
+
+void CAppSettings::WriteStringList(int index, const QStringList &list)
+{
+    if (IsKey(index))
+        Store(KeyName(index), list);
+}
+
+QSize CAppSettings::ReadWindowSize() const
+{
+    const QSize size = m_settings.value(KeyName(SET_WINDOW_SIZE), kDefaultWindowSize).toSize();
+    return size.isValid() && !size.isEmpty() ? size : kDefaultWindowSize;
+}
+
+void CAppSettings::WriteWindowSize(const QSize &size)
+{
+    if (size != ReadWindowSize())
+        Store(KeyName(SET_WINDOW_SIZE), size);
+}
+
+CAppSettings &AppSettings()
+{
+    static CAppSettings settings;
+    return settings;
+}
