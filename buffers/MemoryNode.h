@@ -6,6 +6,8 @@
 // addresses are chip addresses (offset plus the base address); both are 64-bit
 // so that chips of 4 GiB and more work.
 
+#include "BlockGeometry.h"
+
 #include <QMutex>
 #include <QString>
 
@@ -13,21 +15,6 @@
 #include <memory>
 
 class QFile;
-
-// Where a NAND verify may skip bad blocks: the chip's block geometry and the
-// bad-block state list it goes with. The caller takes the numbers from its
-// NAND device entry, so the buffers need not know the device classes.
-struct CBlockGeometry
-{
-    uint32_t pageSize = 0;      // bytes per page, spare area included
-    uint32_t pagesPerBlock = 0;
-    uint64_t blockCount = 0;    // entries in the bad-block state list
-
-    uint64_t BlockBytes() const { return uint64_t(pageSize) * pagesPerBlock; }
-};
-
-// Block state values of a bad-block state list.
-constexpr uint32_t BlockStateBad = 2;
 
 class CMemoryNode
 {

@@ -1,3 +1,5 @@
+#include "DeviceItemNand.h"
+#include "DeviceItemSPIFlash.h"
 #include "FileMemoryNode.h"
 #include "MemoryNode.h"
 #include "RecordingFrame.h"
@@ -355,6 +357,35 @@ private slots:
         QVERIFY(!buffer->Compare(0, chip.size(), Bytes(chip), nullptr, &noGeometry));
         QVERIFY(!buffer->Compare(0, chip.size(), Bytes(chip), states.data(), &noGeometry));
         QCOMPARE(m_frame->log.size(), 3);
+    }
+
+    // The caller takes the geometry from its device entry: a NAND entry lets
+    // the compare skip a bad block, any other entry does not.
+    void compareTakesGeometryFromTheDevice_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("NAND entry") << "nand" << true;
+        QTest::newRow("SPI entry") << "spi" << false;
+        QTest::newRow("no entry") << "" << false;
+    }
+    void compareTakesGeometryFromTheDevice()
+    {
+        QFETCH(QString, device);
+        QFETCH(bool, expected);
+        CDeviceItemNand nand;
+        nand.m_pageSize = 256;
+        nand.m_pagesPerBlock = 4;
+        CDeviceItemSPIFlash spi;
+        const CDeviceItem *entry = device == "nand" ? static_cast<CDeviceItem *>(&nand)
+                                   : device == "spi" ? static_cast<CDeviceItem *>(&spi)
+                                                     : nullptr;
+        const std::vector<uint32_t> states{1, BlockStateBad, 1, 1};
+        const CBlockGeometry geometry = NandBlockGeometry(entry, states.size());
+        auto buffer = Make(FileBacked, 0, QByteArray(0x1000, char(0xFF)));
+        QByteArray chip(0x1000, char(0xFF));
+        chip[0x500] = 0;
+        QCOMPARE(buffer->Compare(0, chip.size(), Bytes(chip), states.data(), &geometry), expected);
     }
 
     void loadFileIntoMemory_data()
