@@ -32,12 +32,15 @@ void CProgrammer::stopWorker()
 {
     clearQueue();
     {
-        QMutexLocker locker(&m_wakeLock);
+        std::lock_guard<std::mutex> locker(m_wakeLock);
         m_stop = true;
         m_wakePending = true;
-        m_wake.wakeAll();
     }
+    m_wake.notify_all();
     wait();
+    // The worker's last step is under the wake lock: taking it here hands
+    // over everything the worker touched, whatever the join reveals.
+    std::lock_guard<std::mutex> locker(m_wakeLock);
 }
 
 // --- engine slots with a behaviour of their own
@@ -216,9 +219,11 @@ void CProgrammer::clearDataJobs()
 
 void CProgrammer::wakeWorker()
 {
-    QMutexLocker locker(&m_wakeLock);
-    m_wakePending = true;
-    m_wake.wakeAll();
+    {
+        std::lock_guard<std::mutex> locker(m_wakeLock);
+        m_wakePending = true;
+    }
+    m_wake.notify_all();
 }
 
 void CProgrammer::timerEvent(QTimerEvent *event)

@@ -6,10 +6,9 @@
 #include "MemoryNode.h"
 #include "UsbLibrary.h"
 
-#include <QDeadlineTimer>
-#include <QMutexLocker>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -35,25 +34,25 @@ void CProgrammer::run()
         processQueue();
     }
     Usb::Close();
+    // Ends under the wake lock, which stopWorker takes after the join.
+    std::lock_guard<std::mutex> locker(m_wakeLock);
 }
 
 bool CProgrammer::waitForWork()
 {
-    QMutexLocker locker(&m_wakeLock);
+    std::unique_lock<std::mutex> locker(m_wakeLock);
     // The queue test keeps a batch that was queued while the worker was busy
     // from lying in the queue after its wake-up was consumed.
-    while (!m_stop && !m_wakePending && !(m_connected && pendingCommands() > 0))
-        m_wake.wait(&m_wakeLock);
+    m_wake.wait(locker, [this] { return m_stop || m_wakePending || (m_connected && pendingCommands() > 0); });
     m_wakePending = false;
     return !m_stop;
 }
 
 bool CProgrammer::sleepUnlessStopped(int milliseconds)
 {
-    QDeadlineTimer deadline(milliseconds);
-    QMutexLocker locker(&m_wakeLock);
-    while (!m_stop && !deadline.hasExpired())
-        m_wake.wait(&m_wakeLock, deadline);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::unique_lock<std::mutex> locker(m_wakeLock);
+    m_wake.wait_until(locker, deadline, [this] { return bool(m_stop); });
     return m_stop;
 }
 
@@ -86,6 +85,7 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
         return;
     if (m_stop)
         return;
+    MarkSignalSent();
     emit connectionChanged(true);
     m_connected = true;
     Usb::Open();
@@ -126,7 +126,7 @@ bool CProgrammer::processRecord(const CProgCommand &record)
         sleepUnlessStopped(record.bytes[1] * 256 + record.bytes[2]);
         return true;
     case Adapter::Cmd::Marker:
-        emit messageReady(new CProgMessage(record.tag, record.address, record.replyLength, true));
+        emitMessage(new CProgMessage(record.tag, record.address, record.replyLength, true));
         return true;
     default:
         break;
@@ -165,9 +165,15 @@ void CProgrammer::readReply(const CProgCommand &record)
         // The read asks for exactly the block's size, so the library can
         // never write past it.
         if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0)
-            emit messageReady(message.release());
+            emitMessage(message.release());
         // A failed piece is dropped; the next ones are still read.
     }
+}
+
+void CProgrammer::emitMessage(CProgMessage *message)
+{
+    MarkSignalSent();
+    emit messageReady(message);
 }
 
 void CProgrammer::dropLink()
@@ -175,6 +181,7 @@ void CProgrammer::dropLink()
     Usb::Close();
     clearQueue();
     clearDataJobs();
+    MarkSignalSent();
     emit connectionChanged(false);
     m_connected = false;
     wakeWorker();
@@ -207,5 +214,6 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
+    MarkSignalSent();
     emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
 }

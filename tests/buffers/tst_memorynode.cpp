@@ -6,12 +6,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 // The cases that hold for both kinds of buffer run once per kind; the rows say
@@ -49,26 +50,38 @@ class CBusyHolder
 public:
     explicit CBusyHolder(CMemoryNode &buffer)
         : m_thread([this, &buffer] {
+              std::unique_lock<std::mutex> lock(m_mutex);
               m_locked = buffer.TryLock();
-              m_ready.release();
-              m_release.acquire();
+              m_ready = true;
+              m_changed.notify_all();
+              m_changed.wait(lock, [this] { return m_release; });
               if (m_locked)
                   buffer.Unlock();
           })
     {
-        m_ready.acquire();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ready; });
     }
     ~CBusyHolder()
     {
-        m_release.release();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_release = true;
+        }
+        m_changed.notify_all();
         m_thread.join();
     }
-    bool Locked() const { return m_locked; }
+    bool Locked()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_locked;
+    }
 
 private:
-    QSemaphore m_ready, m_release;
-    bool m_locked = false;
-    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_ready = false, m_release = false, m_locked = false;
+    std::thread m_thread; // last: starts once the members above exist
 };
 
 } // namespace
