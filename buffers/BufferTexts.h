@@ -1,17 +1,14 @@
 #pragma once
 
-// The operator texts the buffers show, by their index in the UI text table.
-// Until the text table is linked in, the built-in English lives here; the
-// switch is one line: make BufferText(n) return Text(n).
+// The operator texts the buffers show, by their index in the UI text table,
+// so they follow the loaded language (Text(n) at the moment they are shown).
 
-#include <QString>
+#include "UiText.h"
 
 namespace BufferTextId {
-constexpr int CompareFailed = 63;
-constexpr int SaveBinaryFile = 66;
-constexpr int FileError = 114;
-constexpr int Saved = 141;
-constexpr int VerifyToleratesEcc = 150;
+constexpr int CompareFailed = 63;      // "Compare data Failed address"
+constexpr int SaveBinaryFile = 66;     // "Save binary file"
+constexpr int FileError = 114;         // "File Error"
+constexpr int Saved = 141;             // "Saved"
+constexpr int VerifyToleratesEcc = 150; // "Nand verify considers ECC algorithm !!"
 } // namespace BufferTextId
-
-QString BufferText(int index);

@@ -101,7 +101,7 @@ bool CFileMemoryNode::CreateImageFile()
 {
     if (!ReleaseBackingFile())
         return false;
-    const QString path = Frame()->GetSaveFileName(BufferText(BufferTextId::SaveBinaryFile), Frame()->WorkDir(),
+    const QString path = Frame()->GetSaveFileName(Text(BufferTextId::SaveBinaryFile), Frame()->WorkDir(),
                                                   ImageFileFilter);
     if (path.isEmpty())
         return false;
@@ -214,7 +214,7 @@ void CFileMemoryNode::SaveFile(const QString &path)
     QFile target(path);
     const bool ok = target.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
                     && CopyRange(0, GetSize(), target);
-    LogString(path + QLatin1Char(' ') + BufferText(ok ? BufferTextId::Saved : BufferTextId::FileError));
+    LogString(path + QLatin1Char(' ') + Text(ok ? BufferTextId::Saved : BufferTextId::FileError));
 }
 
 bool CFileMemoryNode::Append(const uint8_t *data, uint64_t length)

@@ -142,7 +142,7 @@ void CMemoryNode::SaveFile(const QString &path)
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
                     && WriteAll(file, m_data.get(), m_size);
     // A write that stops short (a full disk) is an error too, never "Saved".
-    LogString(path + QLatin1Char(' ') + BufferText(ok ? BufferTextId::Saved : BufferTextId::FileError));
+    LogString(path + QLatin1Char(' ') + Text(ok ? BufferTextId::Saved : BufferTextId::FileError));
 }
 
 bool CMemoryNode::SaveRange(uint64_t, uint64_t, const QString &)
@@ -162,7 +162,7 @@ void CMemoryNode::Unlock()
 
 void CMemoryNode::LogCompareFailure(uint64_t address, uint8_t chipByte, uint8_t bufferByte)
 {
-    LogString(BufferText(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
+    LogString(Text(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
               + QString::asprintf(" ,target %02X,PC memory %02X", chipByte, bufferByte));
 }
 
