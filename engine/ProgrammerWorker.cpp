@@ -85,8 +85,10 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
         return;
     if (m_stop)
         return;
-    MarkSignalSent();
-    emit connectionChanged(true);
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(true);
+    }
     m_connected = true;
     Usb::Open();
 }
@@ -172,7 +174,7 @@ void CProgrammer::readReply(const CProgCommand &record)
 
 void CProgrammer::emitMessage(CProgMessage *message)
 {
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit messageReady(message);
 }
 
@@ -181,8 +183,10 @@ void CProgrammer::dropLink()
     Usb::Close();
     clearQueue();
     clearDataJobs();
-    MarkSignalSent();
-    emit connectionChanged(false);
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(false);
+    }
     m_connected = false;
     wakeWorker();
 }
@@ -214,6 +218,6 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
 }
