@@ -138,6 +138,26 @@ private slots:
     void cleanupTestCase() { Usb::UnloadLibrary(); }
     void cleanup() { m_sim->Activate(); }
 
+    // getLE reads 1 to 4 bytes little-endian, and 4 for any other count.
+    void getLEOfTheBase_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<uint>("expected");
+        QTest::newRow("2") << 2 << 0x2211u;
+        QTest::newRow("3") << 3 << 0x332211u;
+        QTest::newRow("0 reads 4") << 0 << 0x44332211u;
+        QTest::newRow("5 reads 4") << 5 << 0x44332211u;
+        QTest::newRow("-1 reads 4") << -1 << 0x44332211u;
+    }
+    void getLEOfTheBase()
+    {
+        QFETCH(int, count);
+        QFETCH(uint, expected);
+        CTestEngine engine(nullptr); // never started
+        const uint8_t bytes[6] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+        QCOMPARE(engine.getLE(bytes, count), expected);
+    }
+
     // The first attempt closes the adapter, loads the firmware and, when the
     // adapter re-enumerates, waits until it is back before it reports the
     // connection and opens it again.
