@@ -85,11 +85,13 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
         return;
     if (m_stop)
         return;
+    // The flag first, so a window that reacts to the signal already finds
+    // the engine connected.
+    m_connected = true;
     {
         CSignalSendGuard handOver;
         emit connectionChanged(true);
     }
-    m_connected = true;
     Usb::Open();
 }
 
@@ -183,11 +185,11 @@ void CProgrammer::dropLink()
     Usb::Close();
     clearQueue();
     clearDataJobs();
+    m_connected = false;
     {
         CSignalSendGuard handOver;
         emit connectionChanged(false);
     }
-    m_connected = false;
     wakeWorker();
 }
 
