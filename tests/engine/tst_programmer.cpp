@@ -1,3 +1,4 @@
+#include "FileMemoryNode.h"
 #include "FirmwareImages.h"
 #include "WorkerFixture.h"
 
@@ -205,6 +206,47 @@ private slots:
         QCOMPARE(engine.pendingCommands(), 1); // kept for a connection that never comes
     }
 
+    // Without an adapter nothing is sent: queued records wait (or are
+    // cleared by the Stop action) until the 3 s retry finds one plugged in.
+    void recordsWaitForTheAdapter_data()
+    {
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<QByteArray>("tags");
+        QTest::newRow("kept until the connection") << false << QByteArray("IZY");
+        QTest::newRow("cleared meanwhile") << true << QByteArray("Y");
+    }
+    void recordsWaitForTheAdapter()
+    {
+        QFETCH(bool, clear);
+        QFETCH(QByteArray, tags);
+        const auto absent = OtherAdapter("absent", {"present=false"});
+        const int start = absent->Trace().size();
+        CConnected c;
+        c.engine = std::make_unique<CTestEngine>(Image("spi0"));
+        c.receiver = std::make_unique<CWorkerReceiver>(c.engine.get());
+        c.engine->start();
+        c.engine->readAdapterId();
+        c.engine->queueMarker('Z', 1, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!absent->Calls("OPEN", start).isEmpty(), WaitMs);
+        QCOMPARE(absent->Calls("OPEN", start).first(), QString("OPEN 0"));
+        QCOMPARE(c.engine->pendingCommands(), 2);
+        if (clear)
+            c.engine->clearQueue();
+        c.engine->queueMarker('Y', 2, 0);
+
+        QVERIFY(absent->Calls("CMD", start).isEmpty());
+
+        const int mark = absent->Trace().size();
+        absent->Write({"module=spi", "packet_size=512", "reenumerate_ms=0"}, "spi", m_chipKeys); // plugged in
+        QTRY_COMPARE_WITH_TIMEOUT(c.receiver->pieces.size(), tags.size(), WaitMs);
+        QCOMPARE(c.receiver->connections, QList<bool>{true});
+        QByteArray arrived;
+        for (const CPiece &piece : std::as_const(c.receiver->pieces))
+            arrived += piece.tag;
+        QCOMPARE(arrived, tags);
+        QVERIFY(QRegularExpression(R"(FW \S+ \S+ 1 1)").match(absent->Trace().mid(mark).join(',')).hasMatch());
+    }
+
     // reconnect() makes the worker run a later attempt: firmware mode 1.
     void reconnectRunsALaterAttempt()
     {
@@ -386,28 +428,42 @@ private slots:
     // The sixth command pulls the plug: the records and data jobs behind it
     // are dropped, the window hears of it once, and after the replug the
     // timer's next retry loads the firmware again (mode 1) and reconnects.
+    // The whole batch is queued while the worker waits for the busy lock of
+    // the file-backed source in its first program job, so the failure always
+    // meets a full queue.
     void linkLossDropsEverythingAndReconnects()
     {
         const auto sim = OtherAdapter("unplug", {"reenumerate_ms=0", "unplug_after_commands=6", "replug_ms=500"});
+        auto *source = new CFileMemoryNode("Nand", 0, 0x100000);
+        QVERIFY(source->CreateTempFile());
+        const QByteArray image = SourcePattern(4096);
+        QVERIFY(source->Append(reinterpret_cast<const uint8_t *>(image.constData()), image.size()));
         CConnected c;
-        QVERIFY(Connect(c, Image("spi0")));
+        QVERIFY(Connect(c, Image("spi0"), source));
         const int mark = sim->Trace().size();
-        for (int i = 0; i < 5; ++i)
+
+        QVERIFY(source->TryLock());
+        c.engine->queueDataJob(0, 512);
+        c.engine->queueCommand(TestPackets::SpiProgram(0x30000, 512), -1, 0, 0);
+        for (int i = 0; i < 4; ++i)
             c.engine->queueCommand(Adapter::StatusPacket(), -1, Adapter::Tag::Status, Adapter::StatusReplyLength);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 1; i <= 3; ++i) {
             c.engine->queueDataJob(i, 512);
             c.engine->queueCommand(TestPackets::SpiProgram(0x30000 + i * 512, 512), -1, 0, 0);
             c.engine->queueMarker('M', i, 0);
         }
+        source->Unlock();
+
         QTRY_COMPARE_WITH_TIMEOUT(c.receiver->connections.size(), 2, WaitMs);
         QCOMPARE(c.receiver->connections, QList<bool>({true, false}));
         QCOMPARE(c.engine->pendingCommands(), 0);
         QCOMPARE(c.engine->pendingDataJobs(), 0);
-        QCOMPARE(c.receiver->pieces.size(), 5);
+        QCOMPARE(c.receiver->pieces.size(), 4);
         for (const CPiece &piece : std::as_const(c.receiver->pieces))
             QCOMPARE(piece, (CPiece{'C', -1, QByteArray("\x01\x00", 2)}));
+        QCOMPARE(c.receiver->jobsSent.size(), 1);
         QCOMPARE(sim->Calls("CMD", mark).size(), 6);
-        QVERIFY(sim->Calls("DATA", mark).isEmpty());
+        QCOMPARE(sim->Calls("DATA", mark), QStringList{"DATA 512"});
 
         QTRY_COMPARE_WITH_TIMEOUT(c.receiver->connections.size(), 3, WaitMs);
         QCOMPARE(c.receiver->connections, QList<bool>({true, false, true}));
@@ -415,7 +471,7 @@ private slots:
                  qPrintable(sim->Trace().join(',')));
         c.engine->readAdapterId();
         QVERIFY(Drain(c));
-        QCOMPARE(c.receiver->pieces.at(5).tag, 'I');
+        QCOMPARE(c.receiver->pieces.at(4).tag, 'I');
         QCOMPARE(c.receiver->connections.size(), 3);
     }
 

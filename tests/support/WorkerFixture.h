@@ -12,6 +12,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QSaveFile>
 #include <QObject>
 #include <QStringList>
 
@@ -28,15 +29,23 @@ public:
                const QStringList &chipKeys)
         : m_path(folder + "/xrusb-sim.ini"), m_tracePath(folder + "/trace.txt")
     {
-        QFile file(m_path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            qFatal("cannot write %s", qPrintable(m_path));
+        Write(adapterKeys, section, chipKeys);
+        Activate();
+    }
+
+    // Replaces the file in one step, so the library reads either the old
+    // configuration or the new one. The library takes a changed file (a
+    // fresh adapter) at its next open while no adapter is open; unlike a
+    // switch of the environment variable this is safe while a worker runs.
+    void Write(const QStringList &adapterKeys, const QString &section, const QStringList &chipKeys) const
+    {
         QStringList lines{"[adapter]", "trace=" + m_tracePath};
         lines += adapterKeys;
         lines << "[" + section + "]";
         lines += chipKeys;
-        file.write(lines.join('\n').toLatin1() + '\n');
-        Activate();
+        QSaveFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(lines.join('\n').toLatin1() + '\n') < 0 || !file.commit())
+            qFatal("cannot write %s", qPrintable(m_path));
     }
 
     // Points the adapter library at this configuration. The library takes a
