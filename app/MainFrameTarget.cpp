@@ -216,7 +216,10 @@ void CMainFrame::timerEvent(QTimerEvent *event)
 void CMainFrame::OnAdapterState(bool connected)
 {
     if (!connected) {
+        // The worker lost the adapter and keeps looking for it: the operator
+        // is asked to wait until it is back, as after a reconnect.
         ShowAdapterGone();
+        m_waitBox->show();
         return;
     }
     const bool highSpeed = m_programmer && m_programmer->packetSize() == HIGH_SPEED_PACKET;

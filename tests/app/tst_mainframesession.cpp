@@ -1,0 +1,279 @@
+#include "AppDirectory.h"
+#include "AppSettings.h"
+#include "BadBlockTable.h"
+#include "CmdProcessor.h"
+#include "DeviceSelectDialog.h"
+#include "MainFrame.h"
+#include "MemoryNode.h"
+#include "NandWindowLink.h"
+#include "Programmer.h"
+#include "StatusLabel.h"
+#include "WindowTestKit.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+
+// Whole sessions of the window with the simulated adapter: connecting,
+// detecting, erasing, programming, verifying and reading back NAND and SPI
+// chips through the console and scripts, and what happens when the operator
+// stops, the adapter is unplugged, the firmware does not suit the board, or
+// the top module does not fit the target.
+class TestMainFrameSession : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int CONNECT_MS = 30000;
+    static constexpr int OPERATION_MS = 120000;
+
+    std::unique_ptr<CMainFrame> m_window;
+    int m_simCount = 0;
+
+    QString LogText() const { return m_window->LogPanel()->toPlainText(); }
+    bool Logged(const QString &text) const { return LogText().contains(text); }
+
+    // A fresh simulated adapter; the chip image lives in the test's folder.
+    QString SimConfig(const QString &sections)
+    {
+        const QString image = QDir::tempPath() + QStringLiteral("/chip-%1.bin").arg(++m_simCount);
+        QString text = sections;
+        text.replace("@IMAGE@", image);
+        return UseSimConfig(text);
+    }
+
+    void StartWindow(const QString &target)
+    {
+        m_window.reset();
+        QSettings(AppSettings().FileName(), QSettings::IniFormat).clear();
+        AppSettings().WriteString(SET_TEST_NAME, target);
+        m_window = std::make_unique<CMainFrame>();
+        m_window->show();
+    }
+
+    bool WaitConnected()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->IsAdapterReady() && m_window->ConnectionLabel()->State() == 2,
+                                 CONNECT_MS);
+        return true;
+    }
+
+    // Runs lines as a script typed by its name; true when it finished
+    // without a refusal.
+    bool RunScript(const QString &name, const QStringList &lines)
+    {
+        QFile file(AppDirectory(DIR_SCRIPT) + name + ".usp");
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.write(lines.join("\r\n").toLatin1() + "\r\n");
+        file.close();
+        g_cmdProcessor.OnConsoleLine(name);
+        QTRY_VERIFY_WITH_TIMEOUT(Logged("Script finished"), OPERATION_MS);
+        QVERIFY2(!Logged("Failed, Stop script") && !Logged("Error, Stop script") && !Logged("Busy"),
+                 qPrintable(LogText()));
+        return true;
+    }
+
+    // An image as a chip would hold it: random data, with the bad-block
+    // markers of the blocks listed and clean markers everywhere else.
+    static QByteArray NandImage(int pageSize, int pagesPerBlock, int blocks, QList<int> bad)
+    {
+        const int dataArea = pageSize == 528 ? 512 : 2048;
+        QByteArray image(qsizetype(pageSize) * pagesPerBlock * blocks, 0);
+        QRandomGenerator random(7);
+        random.fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
+        for (int block = 0; block < blocks; ++block) {
+            const qsizetype marker = qsizetype(block) * pageSize * pagesPerBlock + dataArea;
+            for (int i = 0; i < 6; ++i)
+                image[marker + i] = bad.contains(block) ? char(0) : char(0xFF);
+        }
+        return image;
+    }
+
+    static bool WriteFile(const QString &path, const QByteArray &data)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    }
+
+    static QByteArray ReadFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { QDir(AppDirectory(DIR_SCRIPT)).mkpath("."); }
+    void cleanup() { m_window.reset(); }
+
+    void nandConnectsAndDetects()
+    {
+        SimConfig("[adapter]\nmodule=nand\n[nand]\nimage=@IMAGE@\n");
+        StartWindow("K9F1G08U0E");
+        QVERIFY(WaitConnected());
+        QCOMPARE(m_window->ConnectionLabel()->text(), QStringLiteral("USB connected (2.0)"));
+        QCOMPARE(m_window->InfoLabel()->text(), QStringLiteral("NAND"));
+        QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
+        QTRY_VERIFY_WITH_TIMEOUT(LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
+        const QStringList lines = LogText().split('\n');
+        QVERIFY2(lines.contains("K9F1G08U0E"), qPrintable(LogText()));
+        QVERIFY(lines.contains("-detect"));
+    }
+
+    void nandSession()
+    {
+        const int pageSize = 528, pagesPerBlock = 32, blocks = 1024;
+        SimConfig(QStringLiteral("[adapter]\nmodule=nand\n[nand]\nid=EC 73 00 00 00 00\npage_size=%1\n"
+                                 "pages_per_block=%2\nblocks=%3\nbad_blocks=37,811\nimage=@IMAGE@\n")
+                      .arg(pageSize)
+                      .arg(pagesPerBlock)
+                      .arg(blocks));
+        StartWindow("K9F2808U0C");
+        QVERIFY(WaitConnected());
+        QVERIFY(m_window->Tabs()->tabText(m_window->Tabs()->count() - 1).contains("BadBlock"));
+
+        const QString imagePath = QDir::tempPath() + "/nand-image.bin";
+        const QByteArray image = NandImage(pageSize, pagesPerBlock, blocks, {37, 811});
+        QVERIFY(WriteFile(imagePath, image));
+        // Each line waits for the one before: a completion reported too early
+        // would make the next line answer "Busy" and stop the script.
+        QVERIFY(RunScript("nandsession", {"erase", "load " + imagePath, "program", "verify", "read"}));
+        QVERIFY2(Logged("Target bad block No. 38") && Logged("Target bad block No. 812"), qPrintable(LogText()));
+        QVERIFY(Logged("Erase time"));
+        QVERIFY(Logged("Program time"));
+        QVERIFY(Logged("Compare data OK"));
+        QVERIFY(!m_window->IsOperationRunning());
+
+        auto *nand = dynamic_cast<CNandWindowLink *>(m_window->Programmer());
+        QVERIFY(nand);
+        QCOMPARE(nand->targetBbt()->state(37), uint32_t(CBadBlockTable::Bad));
+        QCOMPARE(nand->targetBbt()->state(811), uint32_t(CBadBlockTable::Bad));
+        QCOMPARE(nand->targetBbt()->state(36), uint32_t(CBadBlockTable::Good));
+
+        const QString readBack = QDir::tempPath() + "/nand-readback.bin";
+        m_window->Programmer()->saveBlocks(0, blocks, readBack);
+        QCOMPARE(QCryptographicHash::hash(ReadFile(readBack), QCryptographicHash::Sha256),
+                 QCryptographicHash::hash(image, QCryptographicHash::Sha256));
+
+        // The chip holds data now: the blank check stops at the first byte.
+        QCOMPARE(g_cmdProcessor.RunCommand("blkchk "), int('K'));
+        QTRY_VERIFY_WITH_TIMEOUT(Logged("Flash is not blank at address"), OPERATION_MS);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->IsOperationRunning(), OPERATION_MS);
+        QVERIFY(!Logged("Flash blanked"));
+    }
+
+    void spiSession()
+    {
+        SimConfig("[adapter]\nmodule=spi\n[spi]\nkind=flash\nid=EF 30 13\nsize=0x80000\nimage=@IMAGE@\n");
+        StartWindow("W25X40");
+        QVERIFY(WaitConnected());
+        QCOMPARE(m_window->InfoLabel()->text(), QStringLiteral("SPI"));
+        QVERIFY(m_window->Action(CMainFrame::ActSave)->isVisible());
+
+        const QString imagePath = QDir::tempPath() + "/spi-image.bin";
+        QByteArray image(0x80000, 0);
+        QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
+        QVERIFY(WriteFile(imagePath, image));
+        QVERIFY(RunScript("spisession", {"erase", "blkchk", "load " + imagePath, "program", "verify", "read"}));
+        QVERIFY(Logged("Erase time"));
+        QVERIFY(Logged("Flash blanked"));
+        QVERIFY(Logged("Compare data OK"));
+
+        // Save the buffer read back, through the Save action's dialog.
+        const QString saved = QDir::tempPath() + "/spi-saved.bin";
+        AnswerNextModal<QFileDialog>([saved](QFileDialog *dialog) {
+            dialog->selectFile(saved);
+            dialog->accept();
+        });
+        m_window->Tabs()->setCurrentIndex(1);
+        m_window->Action(CMainFrame::ActSave)->trigger();
+        QCOMPARE(ReadFile(saved), image);
+        QCOMPARE(AppSettings().ReadStringList(SET_RECENT_FILES).front(), saved);
+
+        QCOMPARE(g_cmdProcessor.RunCommand("blkchk "), int('K'));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->IsOperationRunning(), OPERATION_MS);
+        QVERIFY(LogText().count("Flash blanked") == 1);
+    }
+
+    void busyWhileAReadRunsAndStop()
+    {
+        SimConfig("[adapter]\nmodule=nand\nlink_mbps=40\n[nand]\nimage=@IMAGE@\n");
+        StartWindow("K9F1G08U0E");
+        QVERIFY(WaitConnected());
+        QCOMPARE(g_cmdProcessor.RunCommand("read "), int('A'));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->IsOperationRunning(), OPERATION_MS);
+        QCOMPARE(g_cmdProcessor.RunCommand("verify "), 128);
+        QVERIFY(LogText().split('\n').contains("Busy"));
+        m_window->Action(CMainFrame::ActStop)->trigger();
+        QVERIFY(!m_window->IsOperationRunning());
+        // The stopped read never reports a time, and the window takes the next
+        // operation.
+        QTest::qWait(300);
+        QVERIFY(!LogText().split('\n').filter(QRegularExpression("^Time ")).size());
+        QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
+        QTRY_VERIFY_WITH_TIMEOUT(LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
+    }
+
+    void unplugDuringARead()
+    {
+        SimConfig("[adapter]\nmodule=nand\nlink_mbps=40\nunplug_after_commands=40\nreplug_ms=1500\n"
+                  "[nand]\nimage=@IMAGE@\n");
+        StartWindow("K9F1G08U0E");
+        QVERIFY(WaitConnected());
+        g_cmdProcessor.RunCommand("read ");
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->ConnectionLabel()->State(), 0, OPERATION_MS);
+        QCOMPARE(m_window->ConnectionLabel()->text().trimmed(), QStringLiteral("USB Not connected"));
+        QVERIFY(m_window->WaitBox()->isVisible());
+        QVERIFY(m_window->InfoLabel()->text().isEmpty());
+        // Replugged: the worker finds it again and the window is ready and idle.
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->ConnectionLabel()->State(), 2, CONNECT_MS);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->WaitBox()->isVisible(), CONNECT_MS);
+        QVERIFY(!m_window->IsOperationRunning());
+        QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
+        QTRY_VERIFY_WITH_TIMEOUT(LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
+    }
+
+    void otherNandFirmwareIsSwitched()
+    {
+        SimConfig("[adapter]\nmodule=nand\nnand_image=1\n[nand]\nimage=@IMAGE@\n");
+        AppSettings().WriteBool(SET_BOARD_TYPE, false);
+        StartWindow("K9F1G08U0E");
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->WaitBox()->isVisible(), CONNECT_MS);
+        QTRY_VERIFY_WITH_TIMEOUT(AppSettings().ReadBool(SET_BOARD_TYPE, false), CONNECT_MS);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->WaitBox()->isVisible(), CONNECT_MS);
+        QVERIFY(WaitConnected());
+        QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
+        QTRY_VERIFY_WITH_TIMEOUT(LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
+        AppSettings().WriteBool(SET_BOARD_TYPE, false);
+    }
+
+    void moduleThatDoesNotFit()
+    {
+        SimConfig("[adapter]\nmodule=spi\n[spi]\nimage=@IMAGE@\n");
+        QString text;
+        bool askedForDevice = false;
+        AnswerNextModal<QMessageBox>([&](QMessageBox *box) {
+            text = box->text();
+            AnswerNextModal<CDeviceSelectDialog>([&askedForDevice](CDeviceSelectDialog *dialog) {
+                askedForDevice = true;
+                dialog->reject();
+            });
+            box->done(QMessageBox::Ok);
+        });
+        StartWindow("K9F1G08U0E");
+        QTRY_VERIFY_WITH_TIMEOUT(askedForDevice, CONNECT_MS);
+        QCOMPARE(text, QStringLiteral("Incompatible  adapter(top module) detected."));
+        QCOMPARE(m_window->TargetName(), QStringLiteral("K9F1G08U0E"));
+    }
+};
+
+QTEST_MAIN(TestMainFrameSession)
+#include "tst_mainframesession.moc"
