@@ -59,27 +59,24 @@ class TestMainFrameSession : public QObject
         m_window->show();
     }
 
-    bool WaitConnected()
+    void WaitConnected()
     {
         QTRY_VERIFY_WITH_TIMEOUT(m_window->IsAdapterReady() && m_window->ConnectionLabel()->State() == 2,
                                  CONNECT_MS);
-        return true;
     }
 
-    // Runs lines as a script typed by its name; true when it finished
-    // without a refusal.
-    bool RunScript(const QString &name, const QStringList &lines)
+    // Runs lines as a script typed by its name; it must finish without a
+    // refusal.
+    void RunScript(const QString &name, const QStringList &lines)
     {
         QFile file(AppDirectory(DIR_SCRIPT) + name + ".usp");
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
+        QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(lines.join("\r\n").toLatin1() + "\r\n");
         file.close();
         g_cmdProcessor.OnConsoleLine(name);
         QTRY_VERIFY_WITH_TIMEOUT(Logged("Script finished"), OPERATION_MS);
         QVERIFY2(!Logged("Failed, Stop script") && !Logged("Error, Stop script") && !Logged("Busy"),
                  qPrintable(LogText()));
-        return true;
     }
 
     // An image as a chip would hold it: random data, with the bad-block
@@ -118,7 +115,9 @@ private slots:
     {
         SimConfig("[adapter]\nmodule=nand\n[nand]\nimage=@IMAGE@\n");
         StartWindow("K9F1G08U0E");
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(m_window->ConnectionLabel()->text(), QStringLiteral("USB connected (2.0)"));
         QCOMPARE(m_window->InfoLabel()->text(), QStringLiteral("NAND"));
         QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
@@ -137,7 +136,9 @@ private slots:
                       .arg(pagesPerBlock)
                       .arg(blocks));
         StartWindow("K9F2808U0C");
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(m_window->Tabs()->tabText(m_window->Tabs()->count() - 1).contains("BadBlock"));
 
         const QString imagePath = QDir::tempPath() + "/nand-image.bin";
@@ -145,7 +146,9 @@ private slots:
         QVERIFY(WriteFile(imagePath, image));
         // Each line waits for the one before: a completion reported too early
         // would make the next line answer "Busy" and stop the script.
-        QVERIFY(RunScript("nandsession", {"erase", "load " + imagePath, "program", "verify", "read"}));
+        RunScript("nandsession", {"erase", "load " + imagePath, "program", "verify", "read"});
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY2(Logged("Target bad block No. 38") && Logged("Target bad block No. 812"), qPrintable(LogText()));
         QVERIFY(Logged("Erase time"));
         QVERIFY(Logged("Program time"));
@@ -174,7 +177,9 @@ private slots:
     {
         SimConfig("[adapter]\nmodule=spi\n[spi]\nkind=flash\nid=EF 30 13\nsize=0x80000\nimage=@IMAGE@\n");
         StartWindow("W25X40");
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(m_window->InfoLabel()->text(), QStringLiteral("SPI"));
         QVERIFY(m_window->Action(CMainFrame::ActSave)->isVisible());
 
@@ -182,7 +187,9 @@ private slots:
         QByteArray image(0x80000, 0);
         QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
         QVERIFY(WriteFile(imagePath, image));
-        QVERIFY(RunScript("spisession", {"erase", "blkchk", "load " + imagePath, "program", "verify", "read"}));
+        RunScript("spisession", {"erase", "blkchk", "load " + imagePath, "program", "verify", "read"});
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(Logged("Erase time"));
         QVERIFY(Logged("Flash blanked"));
         QVERIFY(Logged("Compare data OK"));
@@ -191,7 +198,7 @@ private slots:
         const QString saved = QDir::tempPath() + "/spi-saved.bin";
         AnswerNextModal<QFileDialog>([saved](QFileDialog *dialog) {
             dialog->selectFile(saved);
-            dialog->accept();
+            QMetaObject::invokeMethod(dialog, "accept");
         });
         m_window->Tabs()->setCurrentIndex(1);
         m_window->Action(CMainFrame::ActSave)->trigger();
@@ -207,7 +214,9 @@ private slots:
     {
         SimConfig("[adapter]\nmodule=nand\nlink_mbps=40\n[nand]\nimage=@IMAGE@\n");
         StartWindow("K9F1G08U0E");
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(g_cmdProcessor.RunCommand("read "), int('A'));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->IsOperationRunning(), OPERATION_MS);
         QCOMPARE(g_cmdProcessor.RunCommand("verify "), 128);
@@ -227,7 +236,9 @@ private slots:
         SimConfig("[adapter]\nmodule=nand\nlink_mbps=40\nunplug_after_commands=40\nreplug_ms=1500\n"
                   "[nand]\nimage=@IMAGE@\n");
         StartWindow("K9F1G08U0E");
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         g_cmdProcessor.RunCommand("read ");
         QTRY_COMPARE_WITH_TIMEOUT(m_window->ConnectionLabel()->State(), 0, OPERATION_MS);
         QCOMPARE(m_window->ConnectionLabel()->text().trimmed(), QStringLiteral("USB Not connected"));
@@ -249,7 +260,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_window->WaitBox()->isVisible(), CONNECT_MS);
         QTRY_VERIFY_WITH_TIMEOUT(AppSettings().ReadBool(SET_BOARD_TYPE, false), CONNECT_MS);
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->WaitBox()->isVisible(), CONNECT_MS);
-        QVERIFY(WaitConnected());
+        WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
         QTRY_VERIFY_WITH_TIMEOUT(LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
         AppSettings().WriteBool(SET_BOARD_TYPE, false);
