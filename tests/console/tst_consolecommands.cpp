@@ -471,7 +471,7 @@ private slots:
         // Folders of 99 letters plus "/", then the rest as the file name.
         QString name;
         while (nameBytes - name.size() - 4 > 120)
-            name += QString(99, QChar('a' + name.size() / 100)) + '/';
+            name += QString(99, QLatin1Char(char('a' + name.size() / 100))) + '/';
         name += QString(nameBytes - name.size() - 4, 'z');
         name += QStringLiteral(".usp");
         QCOMPARE(name.size(), nameBytes);
