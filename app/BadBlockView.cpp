@@ -1,0 +1,118 @@
+#include "BadBlockView.h"
+
+#include "BadBlockTable.h"
+#include "FrameServices.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <array>
+#include <vector>
+
+CBadBlockView::CBadBlockView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+{
+    // Without a frame the viewport is the widget's full height, so the rows
+    // counted from the widget's height are exactly the rows that get painted.
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void CBadBlockView::bind(const CBadBlockTable *table)
+{
+    m_table = table;
+    Layout();
+    viewport()->update();
+}
+
+void CBadBlockView::refresh()
+{
+    viewport()->update();
+}
+
+uint32_t CBadBlockView::BlockCount() const
+{
+    return m_table ? m_table->count() : 0;
+}
+
+void CBadBlockView::Layout()
+{
+    m_grid.Layout(width(), height(), BlockCount());
+    QScrollBar *bar = verticalScrollBar();
+    if (m_grid.MaxFirstRow() > 0) {
+        bar->setRange(0, m_grid.MaxFirstRow());
+        bar->setPageStep(int(m_grid.VisibleRows()));
+        bar->setValue(m_grid.FirstRow());
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    } else {
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        bar->setRange(0, 0);
+    }
+}
+
+void CBadBlockView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    Layout();
+}
+
+void CBadBlockView::scrollContentsBy(int, int)
+{
+    if (m_grid.SetFirstRow(verticalScrollBar()->value()))
+        viewport()->update();
+}
+
+int CBadBlockView::FillBefore(uint32_t block) const
+{
+    // Walk back to the nearest block with a colour of its own, so a square
+    // looks the same whichever row is at the top.
+    while (block > 0) {
+        const int fill = CBadBlockGrid::FillIndex(m_table->state(--block), -1);
+        if (fill >= 0)
+            return fill;
+    }
+    return CBadBlockGrid::FillIndex(CBadBlockTable::Unknown, 0);
+}
+
+void CBadBlockView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), m_background);
+    const uint32_t columns = m_grid.Columns();
+    const uint32_t count = BlockCount();
+    if (columns == 0 || count == 0)
+        return;
+
+    // Squares are collected per colour and drawn in three calls: a map of
+    // thousands of blocks then paints as fast as a few rectangles.
+    std::array<std::vector<QRect>, CBadBlockGrid::kFillCount> squares;
+    uint64_t block = uint64_t(m_grid.FirstRow()) * columns;
+    int fill = block < count ? FillBefore(uint32_t(block)) : 0;
+    for (uint32_t row = 0; row < m_grid.VisibleRows() && block < count; ++row) {
+        for (uint32_t column = 0; column < columns && block < count; ++column, ++block) {
+            fill = CBadBlockGrid::FillIndex(m_table->state(uint32_t(block)), fill);
+            squares[fill].push_back(CBadBlockGrid::CellRect(column, row));
+        }
+    }
+    for (size_t i = 0; i < squares.size(); ++i) {
+        if (squares[i].empty())
+            continue;
+        painter.setBrush(CBadBlockGrid::FillColour(int(i)));
+        painter.drawRects(squares[i].data(), int(squares[i].size()));
+    }
+}
+
+void CBadBlockView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    const int64_t block = m_grid.BlockAt(pos.x(), pos.y());
+    if (block < 0 || uint64_t(block) >= BlockCount())
+        return;
+    const uint64_t address = uint64_t(block) * m_table->blockBytes();
+    Frame()->ShowStatusMessage(QStringLiteral(" ") + QString::number(address, 16).toUpper());
+    // The left button asks for the hex view beside this map's position; any
+    // other button takes the first hex view that holds the address.
+    Frame()->ShowAddressRange(address, 1, event->button() == Qt::LeftButton ? this : nullptr);
+}
