@@ -13,6 +13,10 @@
 #include <QScrollBar>
 #include <QStyle>
 
+namespace {
+constexpr int kTextIndent = 2;
+} // namespace
+
 CFileListView::CFileListView(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
@@ -202,7 +206,9 @@ void CFileListView::paintEvent(QPaintEvent *)
         painter.fillRect(rect, back);
         painter.setBackground(back);
         painter.setPen(selected ? m_selectedText : m_text);
-        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, m_entries[m_nav.EntryAtRow(row)].fileName());
+        // A little air between the border and the names.
+        painter.drawText(rect.adjusted(kTextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_entries[m_nav.EntryAtRow(row)].fileName());
     }
 }
 
