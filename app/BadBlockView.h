@@ -9,6 +9,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QImage>
 
 class CBadBlockTable;
 
@@ -39,8 +40,11 @@ private:
     // The fill the first drawn square continues when its own state names no
     // colour.
     int FillBefore(uint32_t block) const;
+    void PaintSquares(QImage &canvas) const;
 
     const CBadBlockTable *m_table = nullptr;
     CBadBlockGrid m_grid;
     const QColor m_background{255, 255, 255};
+    // Reused from paint to paint while the viewport keeps its size.
+    QImage m_canvas;
 };
