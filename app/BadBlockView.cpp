@@ -16,6 +16,9 @@ CBadBlockView::CBadBlockView(QWidget *parent)
     // Without a frame the viewport is the widget's full height, so the rows
     // counted from the widget's height are exactly the rows that get painted.
     setFrameShape(QFrame::NoFrame);
+    // Every paint covers the whole viewport: no background fill beforehand.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
@@ -102,6 +105,10 @@ void CBadBlockView::PaintSquares(QImage &canvas) const
         fills[size_t(i)] = CBadBlockGrid::FillColour(i).rgb();
     const QRgb outline = QColor(Qt::black).rgb();
     const QRect bounds = canvas.rect();
+    // One detach for the whole paint: scanLine() on a writable image checks
+    // for sharing at every call.
+    uchar *const pixels = canvas.bits();
+    const qsizetype stride = canvas.bytesPerLine();
 
     uint64_t block = uint64_t(m_grid.FirstRow()) * columns;
     int fill = block < count ? FillBefore(uint32_t(block)) : 0;
@@ -112,7 +119,7 @@ void CBadBlockView::PaintSquares(QImage &canvas) const
             // The outline lies on the rectangle's edges, one pixel beyond its size.
             const QRect square = QRect(cell.topLeft(), cell.size() + QSize(1, 1)).intersected(bounds);
             for (int y = square.top(); y <= square.bottom(); ++y) {
-                auto *line = reinterpret_cast<QRgb *>(canvas.scanLine(y));
+                auto *line = reinterpret_cast<QRgb *>(pixels + y * stride);
                 const bool edgeRow = y == cell.top() || y == cell.top() + cell.height();
                 for (int x = square.left(); x <= square.right(); ++x) {
                     const bool edge = edgeRow || x == cell.left() || x == cell.left() + cell.width();

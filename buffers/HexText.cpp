@@ -1,5 +1,6 @@
 #include "HexText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -19,38 +20,54 @@ int HexAddressDigits(uint64_t sizeField, uint64_t baseAddress, uint64_t size)
     return wide ? 10 : 8;
 }
 
-QString HexAddressText(uint64_t address, int digits)
+int HexAddressChars(uint64_t address, int digits, char *out)
 {
-    char text[40];
+    int length = 0;
     if (address >= kFourGiB) {
-        std::snprintf(text, sizeof text, "%02X%08X", unsigned(address >> 32), unsigned(address & 0xFFFFFFFFu));
+        length = std::snprintf(out, kHexAddressRoom, "%02X%08X", unsigned(address >> 32),
+                               unsigned(address & 0xFFFFFFFFu));
     } else {
         char format[16];
         std::snprintf(format, sizeof format, "%%0%uX", unsigned(digits));
-        std::snprintf(text, sizeof text, format, unsigned(address));
+        length = std::snprintf(out, kHexAddressRoom, format, unsigned(address));
     }
-    return QString::fromLatin1(text);
+    return length < 0 ? 0 : std::min(length, kHexAddressRoom - 1);
+}
+
+int HexRowChars(const uint8_t *bytes, int count, char *out)
+{
+    int length = 0;
+    for (int i = 0; i < count && i < 16; ++i) {
+        if (i > 0)
+            out[length++] = i == 8 ? '-' : ' ';
+        out[length++] = kDigits[bytes[i] >> 4];
+        out[length++] = kDigits[bytes[i] & 0x0F];
+    }
+    return length;
+}
+
+int HexCharChars(const uint8_t *bytes, int count, char *out)
+{
+    int length = 0;
+    for (int i = 0; i < count && i < 16; ++i)
+        out[length++] = bytes[i] >= 0x20 && bytes[i] <= 0x7E ? char(bytes[i]) : '.';
+    return length;
+}
+
+QString HexAddressText(uint64_t address, int digits)
+{
+    char text[kHexAddressRoom];
+    return QString::fromLatin1(text, HexAddressChars(address, digits, text));
 }
 
 QString HexRowText(const uint8_t *bytes, int count)
 {
-    if (count <= 0)
-        return {};
-    char text[16 * 3];
-    int length = 0;
-    for (int i = 0; i < count && i < 16; ++i) {
-        text[length++] = kDigits[bytes[i] >> 4];
-        text[length++] = kDigits[bytes[i] & 0x0F];
-        text[length++] = i == 7 ? '-' : ' ';
-    }
-    return QString::fromLatin1(text, length - 1);
+    char text[kHexRowRoom];
+    return QString::fromLatin1(text, HexRowChars(bytes, count, text));
 }
 
 QString HexCharText(const uint8_t *bytes, int count)
 {
-    char text[16];
-    int length = 0;
-    for (int i = 0; i < count && i < 16; ++i)
-        text[length++] = bytes[i] >= 0x20 && bytes[i] <= 0x7E ? char(bytes[i]) : '.';
-    return QString::fromLatin1(text, length);
+    char text[kHexCharRoom];
+    return QString::fromLatin1(text, HexCharChars(bytes, count, text));
 }

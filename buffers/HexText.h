@@ -24,3 +24,12 @@ QString HexRowText(const uint8_t *bytes, int count);
 
 // Printable ASCII as itself, every other byte as ".".
 QString HexCharText(const uint8_t *bytes, int count);
+
+// The same texts written into a character array, for the paint loop; each
+// returns the length written. Room needed: 24, 47 and 16 characters.
+constexpr int kHexAddressRoom = 24;
+constexpr int kHexRowRoom = 47;
+constexpr int kHexCharRoom = 16;
+int HexAddressChars(uint64_t address, int digits, char *out);
+int HexRowChars(const uint8_t *bytes, int count, char *out);
+int HexCharChars(const uint8_t *bytes, int count, char *out);

@@ -39,7 +39,11 @@ CHexView::CHexView(CMemoryNode *buffer, QWidget *parent)
     // Where that family is missing, any fixed-pitch face keeps the columns.
     m_font.setStyleHint(QFont::TypeWriter);
     setFont(m_font);
+    m_glyphs.SetFont(m_font);
     viewport()->setCursor(Qt::IBeamCursor);
+    // Every paint covers the whole viewport: no background fill beforehand.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -256,17 +260,39 @@ void CHexView::PaintRows(QPainter &painter)
     const int charLeft = left + m_layout.CharColumnStart();
     const uint64_t base = m_buffer->GetBaseAddress();
     painter.setBackground(m_background);
+    char address[kHexAddressRoom], hex[kHexRowRoom], chars[kHexCharRoom];
     for (int row = 0; uint64_t(row) * CHexLayout::kBytesPerRow < wanted; ++row) {
         const uint64_t rowOffset = uint64_t(row) * CHexLayout::kBytesPerRow;
         const int count = int(std::min<uint64_t>(CHexLayout::kBytesPerRow, wanted - rowOffset));
         const int baseline = m_layout.RowTop(row) + ascent;
-        painter.setPen(m_addressText);
-        painter.drawText(QPoint(left, baseline), HexAddressText(base + start + rowOffset, m_layout.AddressDigits()));
-        painter.setPen(m_hexText);
-        painter.drawText(QPoint(hexLeft, baseline), HexRowText(bytes + rowOffset, count));
-        painter.setPen(m_charText);
-        painter.drawText(QPoint(charLeft, baseline), HexCharText(bytes + rowOffset, count));
+        const int addressLength = HexAddressChars(base + start + rowOffset, m_layout.AddressDigits(), address);
+        const int hexLength = HexRowChars(bytes + rowOffset, count, hex);
+        const int charLength = HexCharChars(bytes + rowOffset, count, chars);
+        if (!m_glyphs.IsValid()) {
+            DrawRowTexts(painter, baseline, {QString::fromLatin1(address, addressLength),
+                                             QString::fromLatin1(hex, hexLength),
+                                             QString::fromLatin1(chars, charLength)});
+            continue;
+        }
+        // Collected per colour and drawn after the loop, three calls in all.
+        m_glyphs.Add(0, QPointF(left, baseline), address, addressLength);
+        m_glyphs.Add(1, QPointF(hexLeft, baseline), hex, hexLength);
+        m_glyphs.Add(2, QPointF(charLeft, baseline), chars, charLength);
     }
+    m_glyphs.Draw(painter, 0, m_addressText);
+    m_glyphs.Draw(painter, 1, m_hexText);
+    m_glyphs.Draw(painter, 2, m_charText);
+}
+
+void CHexView::DrawRowTexts(QPainter &painter, int baseline, const std::array<QString, 3> &texts)
+{
+    const int left = m_layout.Content().left() - m_layout.HorizontalOffset();
+    painter.setPen(m_addressText);
+    painter.drawText(QPoint(left, baseline), texts[0]);
+    painter.setPen(m_hexText);
+    painter.drawText(QPoint(left + m_layout.AddressWidth(), baseline), texts[1]);
+    painter.setPen(m_charText);
+    painter.drawText(QPoint(left + m_layout.CharColumnStart(), baseline), texts[2]);
 }
 
 void CHexView::PaintCaretCell(QPainter &painter)

@@ -9,6 +9,7 @@
 // images scroll without being loaded.
 
 #include "HexCaret.h"
+#include "HexGlyphs.h"
 #include "HexLayout.h"
 #include "PageDrag.h"
 
@@ -17,6 +18,7 @@
 #include <QFont>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 class CMemoryNode;
@@ -85,6 +87,9 @@ private:
     // --- painting (HexView.cpp)
     void PaintAll(QPainter &painter);
     void PaintRows(QPainter &painter);
+    // The row's address, hex and character texts through the painter's own
+    // text layout, for a font whose glyphs could not be looked up.
+    void DrawRowTexts(QPainter &painter, int baseline, const std::array<QString, 3> &texts);
     void PaintCaretCell(QPainter &painter);
     void PaintCaretOverlay(QPainter &painter);
 
@@ -117,6 +122,7 @@ private:
     QAction *m_initAction = nullptr;
 
     QFont m_font;
+    CHexGlyphs m_glyphs;
     const QColor m_background{255, 255, 255};
     const QColor m_headerBackground{192, 192, 192};
     const QColor m_headerText{255, 0, 0};
