@@ -128,6 +128,7 @@ public:
     void AddRecentFile(const QString &path) override;
     void StartProgress(uint32_t start, uint32_t count) override;
     void SetProgressRange(uint32_t start, uint32_t count) override;
+    void SetProgressValue(uint32_t value) override;
     void ReadProgress(uint32_t position) override;
     void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer) override;
     void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
@@ -158,6 +159,7 @@ public:
     void SetLogBackground(const QString &colorHex) override;
     void ApplySpeed(int n) override;
     void StartScriptTimer(int milliseconds) override;
+    void StopScriptTimer() override;
     void ExitApplication(int code) override;
 
 public slots:

@@ -149,7 +149,7 @@ void CMainFrame::BufferChanged(CMemoryNode *buffer)
         return;
     auto refresh = [this, buffer](QWidget *widget, bool tabIsCurrent) {
         auto *view = qobject_cast<CHexView *>(widget);
-        if (!view || view->Buffer() != buffer)
+        if (!view || view->buffer() != buffer)
             return;
         view->Refresh();
         if (tabIsCurrent)
@@ -222,7 +222,7 @@ void CMainFrame::ShowAddressRange(uint64_t start, uint64_t length, const void *a
     for (int i = 1; i < m_tabs->count(); ++i) {
         QWidget *page = m_tabs->widget(i);
         if (auto *view = qobject_cast<CHexView *>(page)) {
-            if (view->Buffer()->Contains(start))
+            if (view->buffer()->Contains(start))
                 show(view, i, start, end);
             continue;
         }
@@ -232,7 +232,7 @@ void CMainFrame::ShowAddressRange(uint64_t start, uint64_t length, const void *a
         int k = 0;
         for (int w = 0; w < splitter->count(); ++w) {
             auto *view = qobject_cast<CHexView *>(splitter->widget(w));
-            if (!view || !view->Buffer()->Contains(start))
+            if (!view || !view->buffer()->Contains(start))
                 continue;
             if (!askingView || k == askingPosition) {
                 show(view, i, start, end);

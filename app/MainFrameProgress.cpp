@@ -56,6 +56,11 @@ void CMainFrame::SetProgressRange(uint32_t start, uint32_t count)
     m_opClock.Restart();
 }
 
+void CMainFrame::SetProgressValue(uint32_t value)
+{
+    m_progressBar->setValue(static_cast<int>(value));
+}
+
 void CMainFrame::FinishTimedOperation()
 {
     PrintElapsed(Text(UI_TIME));

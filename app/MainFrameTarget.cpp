@@ -324,6 +324,11 @@ void CMainFrame::StartScriptTimer(int milliseconds)
     m_scriptTimer->start(milliseconds);
 }
 
+void CMainFrame::StopScriptTimer()
+{
+    m_scriptTimer->stop();
+}
+
 void CMainFrame::OnScriptTimer()
 {
     m_scriptTimer->stop();

@@ -24,6 +24,7 @@ QString CFrameServices::WorkDir() const { return {}; }
 void CFrameServices::AddRecentFile(const QString &) {}
 void CFrameServices::StartProgress(uint32_t, uint32_t) {}
 void CFrameServices::SetProgressRange(uint32_t, uint32_t) {}
+void CFrameServices::SetProgressValue(uint32_t) {}
 void CFrameServices::ReadProgress(uint32_t) {}
 void CFrameServices::BlockReadProgress(uint32_t, uint32_t, CMemoryNode *) {}
 void CFrameServices::VerifyProgress(uint32_t, uint32_t, const uint8_t *, CMemoryNode *, const uint32_t *,
@@ -60,6 +61,7 @@ void CFrameServices::SetLogFileEnabled(bool, const QString &) {}
 void CFrameServices::SetLogBackground(const QString &) {}
 void CFrameServices::ApplySpeed(int) {}
 void CFrameServices::StartScriptTimer(int) {}
+void CFrameServices::StopScriptTimer() {}
 void CFrameServices::ExitApplication(int) {}
 
 CFrameServices *Frame()

@@ -43,6 +43,9 @@ public:
     // --- progress of the operation that is followed (units: transfer units or blocks)
     virtual void StartProgress(uint32_t start, uint32_t count);
     virtual void SetProgressRange(uint32_t start, uint32_t count);
+    // Moves the progress bar alone, for a scan that runs outside any followed
+    // operation (the source bad-block scan after a read or a load).
+    virtual void SetProgressValue(uint32_t value);
     virtual void ReadProgress(uint32_t position);
     virtual void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer);
     virtual void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData,
@@ -100,7 +103,13 @@ public:
     virtual void SetLogBackground(const QString &colorHex);
     // Speed label and slider follow n; the programmer gets setSpeed(n).
     virtual void ApplySpeed(int n);
+    // Single-shot script timer; when it fires the window calls RunScript()
+    // of the command processor if a script is loaded. 0 ms resumes the
+    // script as soon as the events waiting now are handled.
     virtual void StartScriptTimer(int milliseconds);
+    // Cancels a pending script timer: the script was resumed another way or
+    // stopped, and a late timer would run its next line too early.
+    virtual void StopScriptTimer();
     virtual void ExitApplication(int code);
 };
 

@@ -69,6 +69,8 @@ private slots:
         m_window->OnStop();
         m_window->statusBar()->clearMessage();
         m_window->Tabs()->setCurrentIndex(0);
+        m_window->ClearLog();
+        m_window->LogMessage("start");
     }
 
     void startProgress_data()
@@ -155,9 +157,9 @@ private slots:
         m_window->ShowSpeed("Read speed", 5000); // 2560000 KB/s
         QVERIFY(m_window->statusBar()->currentMessage().isEmpty());
         QCOMPARE(m_window->ProgressBar()->value(), 0);
-        m_now += 1;
+        m_now += 1023;
         m_window->ShowSpeed("Write speed", 200000); // beyond the bar: bar to its minimum
-        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Write speed 51200.00 KB/s"));
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Write speed 100000.00 KB/s"));
         QCOMPARE(m_window->ProgressBar()->value(), 0);
     }
 

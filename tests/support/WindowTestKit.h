@@ -18,17 +18,22 @@
 // check repeats on every turn of the event loop until one is up, or until
 // the guard object is gone).
 template <class Dialog>
-void AnswerNextModal(std::function<void(Dialog *)> answer, QObject *guard = qApp)
+void AnswerNextModal(std::function<void(Dialog *)> answer, QObject *guard = qApp, int delayMs = 0)
 {
-    QTimer::singleShot(0, guard, [answer, guard] {
+    QTimer::singleShot(delayMs, guard, [answer, guard] {
         auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
         if (!dialog) {
-            AnswerNextModal<Dialog>(answer, guard);
+            // Looked for again a little later, so a long wait costs no CPU
+            // that the operation under test needs.
+            AnswerNextModal<Dialog>(answer, guard, 10);
             return;
         }
         answer(dialog);
     });
 }
+
+// Answers the next file dialog with a path, as the operator would type it.
+void AnswerNextFileDialog(const QString &path);
 
 // Presses a standard button of the next modal message box; its text is
 // handed to seen when given.
