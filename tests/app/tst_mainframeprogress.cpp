@@ -1,5 +1,6 @@
 #include "AppSettings.h"
 #include "CmdProcessor.h"
+#include "Script.h"
 #include "DeviceSelectDialog.h"
 #include "MainFrame.h"
 #include "MemoryNode.h"
@@ -33,6 +34,13 @@ class TestMainFrameProgress : public QObject
     QString LastLog() const { return LogLines().back(); }
     int LogCount() const { return m_window->LogPanel()->blockCount(); }
 
+    // A script that waits for code, as after a line that started an operation.
+    static void AwaitCode(uint8_t code)
+    {
+        QVERIFY(g_cmdProcessor.script().Load("d\r\n"));
+        g_cmdProcessor.setAwaitCode(code);
+    }
+
     static CProgMessage *Message(uint8_t tag, int32_t address, const QByteArray &bytes)
     {
         auto *message = new CProgMessage(tag, address, uint32_t(bytes.size()), !bytes.isEmpty());
@@ -62,7 +70,11 @@ private slots:
         m_window->OperationClock().SetTimeSource([this] { return m_now; });
     }
 
-    void cleanupTestCase() { m_window.reset(); }
+    void cleanupTestCase()
+    {
+        g_cmdProcessor.script().Clear();
+        m_window.reset();
+    }
 
     void init()
     {
@@ -71,6 +83,8 @@ private slots:
         m_window->Tabs()->setCurrentIndex(0);
         m_window->ClearLog();
         m_window->LogMessage("start");
+        g_cmdProcessor.script().Clear();
+        g_cmdProcessor.setAwaitCode(0);
     }
 
     void startProgress_data()
@@ -198,18 +212,22 @@ private slots:
     {
         CMemoryNode buffer("SPI", 0, 4 * 512, 0xFF);
         QByteArray chip(2 * 512, char(0xFF));
+        AwaitCode('B');
         m_window->StartProgress(0, 4);
         m_now += 600;
         m_window->VerifyProgress(0, 2, reinterpret_cast<const uint8_t *>(chip.constData()), &buffer, nullptr,
                                  nullptr);
         QVERIFY(m_window->IsOperationRunning());
         QVERIFY(!LogLines().contains("Compare data OK"));
+        // A waiting script must not run on after the first chunk.
+        QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t('B'));
         m_window->VerifyProgress(2, 2, reinterpret_cast<const uint8_t *>(chip.constData()), &buffer, nullptr,
                                  nullptr);
         QVERIFY(!m_window->IsOperationRunning());
         const QStringList lines = LogLines();
         QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("Time 00:00:00 (.600)"));
         QCOMPARE(lines.back(), QStringLiteral("Compare data OK"));
+        QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t(0));
     }
 
     void verifyMismatchStops()
@@ -217,6 +235,7 @@ private slots:
         CMemoryNode buffer("SPI", 0, 4 * 512, 0xFF);
         QByteArray chip(2 * 512, char(0xFF));
         chip[700] = 0x12;
+        AwaitCode('B');
         m_window->StartProgress(0, 4);
         m_now += 10;
         const int lines = LogCount();
@@ -228,6 +247,8 @@ private slots:
         m_window->VerifyProgress(2, 2, reinterpret_cast<const uint8_t *>(chip.constData()), &buffer, nullptr,
                                  nullptr);
         QVERIFY(!LogLines().contains("Compare data OK"));
+        // The failed verify leaves a waiting script waiting.
+        QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t('B'));
     }
 
     void blankCheck()
@@ -240,11 +261,65 @@ private slots:
         QVERIFY(!m_window->IsOperationRunning());
         QCOMPARE(LastLog(), QStringLiteral("Flash blanked"));
 
+        AwaitCode('K');
         m_window->StartProgress(0, 4);
         m_window->BlankProgress(0, 2, false);
         QVERIFY(!m_window->IsOperationRunning());
         m_window->BlankProgress(2, 2, true);
         QCOMPARE(LastLog(), QStringLiteral("Flash blanked")); // no second line
+        QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t('K'));
+    }
+
+    void completionCodes_data()
+    {
+        QTest::addColumn<int>("service");
+        QTest::addColumn<int>("awaited");
+        QTest::addColumn<bool>("resumed");
+        enum { BlockRead, Blank, Erase, Scan };
+        QTest::newRow("block read: A") << int(BlockRead) << int('A') << true;
+        QTest::newRow("block read: not B") << int(BlockRead) << int('B') << false;
+        QTest::newRow("blank check: K") << int(Blank) << int('K') << true;
+        QTest::newRow("SPI erase: G") << int(Erase) << int('G') << true;
+        QTest::newRow("SPI erase: not N") << int(Erase) << int('N') << false;
+        QTest::newRow("table scan: N awaited") << int(Scan) << int('N') << true;
+        QTest::newRow("table scan: K awaited") << int(Scan) << int('K') << true;
+        QTest::newRow("table scan: G otherwise") << int(Scan) << int('G') << true;
+        QTest::newRow("table scan: not A") << int(Scan) << int('A') << false;
+    }
+    void completionCodes()
+    {
+        QFETCH(int, service);
+        QFETCH(int, awaited);
+        QFETCH(bool, resumed);
+        enum { BlockRead, Blank, Erase, Scan };
+        CMemoryNode buffer("SPI", 0, 4 * 512, 0xFF);
+        AwaitCode(uint8_t(awaited));
+        m_window->StartProgress(0, 4);
+        m_now += 5;
+        switch (service) {
+        case BlockRead:
+            m_window->BlockReadProgress(0, 2, &buffer);
+            QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t(awaited)); // not at a chunk
+            m_window->BlockReadProgress(2, 2, &buffer);
+            break;
+        case Blank:
+            m_window->BlankProgress(0, 4, true);
+            break;
+        case Erase:
+            m_window->EraseValue(2);
+            QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t(awaited));
+            m_window->EraseValue(4);
+            break;
+        case Scan:
+            m_window->BbtProgress(3);
+            QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t(awaited));
+            m_window->BbtProgress(4);
+            break;
+        }
+        QCOMPARE(g_cmdProcessor.awaitCode(), resumed ? uint8_t(0) : uint8_t(awaited));
+        // Every kind of end leaves the window idle for the next line.
+        QVERIFY(!m_window->IsOperationRunning());
+        QCOMPARE(m_window->ProgressBar()->value(), m_window->ProgressBar()->minimum());
     }
 
     void spiEraseEndsIdle()
