@@ -194,10 +194,10 @@ void CMainFrame::ShowAddressRange(uint64_t start, uint64_t length, const void *a
         return;
     const uint64_t end = length ? start + length - 1 : start;
     auto show = [this](CHexView *view, int tab, uint64_t first, uint64_t last) {
-        const bool current = m_tabs->currentIndex() == tab;
-        view->ShowRange(first, last, current);
-        if (!current)
-            m_tabs->setCurrentIndex(tab);
+        // The tab comes to the front first, so the view scrolls with the size
+        // it is shown at rather than the size it had while hidden.
+        m_tabs->setCurrentIndex(tab);
+        view->ShowRange(first, last, true);
     };
 
     // The asking map's position among all maps picks the hex view of the
