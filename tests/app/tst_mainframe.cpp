@@ -163,6 +163,9 @@ private slots:
         QCOMPARE(AppSettings().ReadStringList(SET_RECENT_TARGETS), QStringList({"K9F1G08U0E"}));
         QVERIFY(window.RecentTargetsMenu()->actions().front()->isVisible());
         QCOMPARE(window.RecentTargetsMenu()->actions().front()->text(), QStringLiteral("K9F1G08U0E"));
+        // A first start reaches the adapter (the simulated one by default).
+        QTRY_COMPARE_WITH_TIMEOUT(window.ConnectionLabel()->State(), 2, 30000);
+        QVERIFY(window.IsAdapterReady());
     }
 
     void storedTargetBuildsTheCentralWidget()
