@@ -35,6 +35,8 @@ QString CSimNand::DeviceLine(const QString &name, int ceCount, const QString &id
 CNandRig::CNandRig(const QString &dir)
     : m_dir(dir)
 {
+    static int rigs = 0;
+    m_image = QDir(m_dir).filePath(QStringLiteral("chip-%1.bin").arg(++rigs));
 }
 
 CNandRig::~CNandRig()
@@ -44,18 +46,17 @@ CNandRig::~CNandRig()
 
 QString CNandRig::NewPath(const QString &stem)
 {
-    return QDir(m_dir).filePath(QStringLiteral("%1-%2.bin").arg(stem).arg(++m_files));
+    static int files = 0; // names stay unique across the rigs of a process
+    return QDir(m_dir).filePath(QStringLiteral("%1-%2.bin").arg(stem).arg(++files));
 }
 
 bool CNandRig::Start(const CSimNand &chip, const QStringList &deviceLines, const QString &target)
 {
     Stop();
-    static int rigs = 0;
-    ++rigs;
-    if (m_image.isEmpty())
-        m_image = QDir(m_dir).filePath(QStringLiteral("chip-%1.bin").arg(rigs));
-    m_trace = QDir(m_dir).filePath(QStringLiteral("trace-%1.txt").arg(rigs));
-    m_stats = QDir(m_dir).filePath(QStringLiteral("stats-%1.txt").arg(rigs));
+    static int starts = 0;
+    ++starts;
+    m_trace = QDir(m_dir).filePath(QStringLiteral("trace-%1.txt").arg(starts));
+    m_stats = QDir(m_dir).filePath(QStringLiteral("stats-%1.txt").arg(starts));
     WriteSimConfig(m_dir, QStringLiteral("[adapter]\nmodule=nand\nreenumerate_ms=0\npacket_size=%1\ntrace=%2\nstats=%3\n%4\n"
                                          "[nand]\nid=%5\npage_size=%6\npages_per_block=%7\nblocks=%8\n"
                                          "chip_enables=%9\nbad_blocks=%10\nimage=%11\n%12\n")
@@ -106,6 +107,14 @@ void CNandRig::Stop()
     frame.ready = false;
 }
 
+void CNandRig::ReleaseSimulator(const QString &dir)
+{
+    WriteSimConfig(dir, QStringLiteral("[adapter]\nreenumerate_ms=0\n[nand]\nblocks=1\nbad_blocks=\nimage=%1\n")
+                            .arg(QDir(dir).filePath("released.bin")));
+    Usb::Open();
+    Usb::Close();
+}
+
 CDeviceItemNand *CNandRig::Device(const QString &name) const
 {
     return dynamic_cast<CDeviceItemNand *>(FindByName(name));
@@ -116,12 +125,17 @@ QByteArray CNandRig::ReadImage() const
     return ReadFile(m_image);
 }
 
-bool CNandRig::PatchImage(uint64_t offset, const QByteArray &bytes) const
+bool CNandRig::PatchErased(uint64_t offset, const QByteArray &bytes) const
 {
+    constexpr uint64_t FsBlock = 4096;
+    const uint64_t start = offset / FsBlock * FsBlock;
+    const uint64_t end = (offset + uint64_t(bytes.size()) + FsBlock - 1) / FsBlock * FsBlock;
+    QByteArray region(qsizetype(end - start), char(0xFF));
+    region.replace(qsizetype(offset - start), bytes.size(), bytes);
     QFile file(m_image);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek(qint64(offset)))
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(qint64(start)))
         return false;
-    return file.write(bytes) == bytes.size();
+    return file.write(region) == region.size();
 }
 
 QStringList CNandRig::TraceLines(int from) const

@@ -58,17 +58,25 @@ public:
     CDeviceItemNand *Device(const QString &name) const;
     QString Error() const { return m_error; }
 
-    // The simulated chip's raw image file.
+    // The simulated chip's raw image file. A test seats a dump by writing
+    // it before Start: the simulator learns the file's layout when it opens it.
     QString ImagePath() const { return m_image; }
     QByteArray ReadImage() const;
-    // Writes bytes into the chip's image file at offset (the chip changes
-    // under the adapter, as if programmed elsewhere).
-    bool PatchImage(uint64_t offset, const QByteArray &bytes) const;
+    // Writes bytes into an erased part of the chip's image file while the
+    // simulator runs (as if programmed elsewhere): the whole file-system
+    // block around them is written, 0xFF but for the bytes, since a write
+    // into a hole would otherwise leave zeros around it.
+    bool PatchErased(uint64_t offset, const QByteArray &bytes) const;
     // Lines of the trace file from line `from` on; TraceLines().size() marks now.
     QStringList TraceLines(int from = 0) const;
     // The command lines ("CMD ...") of the trace from line `from` on.
     QStringList Commands(int from = 0) const;
     QMap<QString, qulonglong> Stats() const;
+    // Points the simulator at a configuration without trace and stats files
+    // in dir and drops the adapter, so nothing is written into a test's
+    // folder after it is gone. For cleanupTestCase.
+    static void ReleaseSimulator(const QString &dir);
+
     // A new file name in the rig's folder.
     QString NewPath(const QString &stem);
 
@@ -78,7 +86,6 @@ private:
     QString m_dir;
     QString m_image, m_trace, m_stats;
     QString m_error;
-    int m_files = 0;
     std::unique_ptr<CNandProgrammer> m_engine;
 };
 
