@@ -29,8 +29,13 @@ CProgMessage::CProgMessage(uint8_t tag_, int32_t address_, uint32_t size_, bool 
 
 CProgMessage::~CProgMessage()
 {
-    if (m_budget)
-        m_budget->Release(m_charged);
+    if (!m_budget)
+        return;
+    m_budget->Release(m_charged);
+    // Only the block that was charged goes back: a receiver may have put
+    // another one in its place.
+    if (data && data.get() == m_chargedBlock)
+        m_budget->GiveBack(std::move(data), m_charged);
 }
 
 void CProgMessage::ChargeTo(std::shared_ptr<CReplyBudget> budget)
@@ -39,6 +44,7 @@ void CProgMessage::ChargeTo(std::shared_ptr<CReplyBudget> budget)
         return;
     m_budget = std::move(budget);
     m_charged = size;
+    m_chargedBlock = data.get();
     m_budget->Charge(m_charged);
 }
 

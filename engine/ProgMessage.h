@@ -36,8 +36,8 @@ public:
     CProgMessage(const CProgMessage &) = delete;
     CProgMessage &operator=(const CProgMessage &) = delete;
 
-    // The worker charges a reply's bytes to its budget; they are given back
-    // when the receiver deletes the message.
+    // The worker charges a reply's bytes to its budget; they are given back,
+    // with the data block for reuse, when the receiver deletes the message.
     void ChargeTo(std::shared_ptr<CReplyBudget> budget);
 
     int32_t address = -1;   // transfer units (data jobs: the first unit)
@@ -48,6 +48,7 @@ public:
 private:
     std::shared_ptr<CReplyBudget> m_budget;
     uint32_t m_charged = 0;
+    const uint8_t *m_chargedBlock = nullptr; // the block charged, as it was then
 };
 
 Q_DECLARE_METATYPE(CProgMessage *)

@@ -46,6 +46,9 @@ public:
     // Result codes of the engine operations.
     static constexpr int Refused = 129;      // a message was logged
     static constexpr int SizeMismatch = 130;
+    // Reply bytes the worker may have handed to the GUI thread before the
+    // receiver has deleted them; the worker waits beyond that.
+    static constexpr uint64_t ReplyBudgetBytes = 32u << 20;
 
     explicit CProgrammer(CDeviceItem *device, QObject *parent = nullptr);
     ~CProgrammer() override;
@@ -191,7 +194,6 @@ private:
 
     // Reply bytes handed to the GUI thread and not yet deleted there; the
     // worker waits before reading more while too many are outstanding.
-    static constexpr uint64_t ReplyBudgetBytes = 32u << 20;
     std::shared_ptr<CReplyBudget> m_replyBudget = std::make_shared<CReplyBudget>(ReplyBudgetBytes);
 
     std::atomic<bool> m_stop{false};

@@ -114,7 +114,12 @@ void CProgrammer::processQueue()
     // for the new connection.
     while (!m_stop && m_connected) {
         std::unique_ptr<CProgCommand> record = takeCommand();
-        if (!record || !processRecord(*record))
+        if (!record) {
+            // Idle: the blocks kept for the next reply are given back.
+            m_replyBudget->Trim();
+            return;
+        }
+        if (!processRecord(*record))
             return;
     }
 }
@@ -162,12 +167,18 @@ void CProgrammer::readReply(const CProgCommand &record)
         // queued replies grow with the chip.
         m_replyBudget->WaitForRoom(m_stop);
         const uint32_t piece = std::min(remaining, pieceSize);
-        auto message = std::make_unique<CProgMessage>(record.tag, address, piece, true);
+        auto message = std::make_unique<CProgMessage>(record.tag, address, piece, false);
+        // Left uninitialised for speed: the read fills it, and a short read
+        // has its tail cleared below.
+        message->data = m_replyBudget->TakeBlock(piece);
         address = int32_t(uint32_t(address) + advance); // wraps, never overflows
         remaining -= piece;
         // The read asks for exactly the block's size, so the library can
         // never write past it.
-        if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0) {
+        const int32_t got = Usb::Receive(pipe, message->data.get(), int32_t(piece));
+        if (got > 0) {
+            if (uint32_t(got) < piece)
+                std::memset(message->data.get() + got, 0, piece - uint32_t(got));
             message->ChargeTo(m_replyBudget);
             emitMessage(message.release());
         }

@@ -129,7 +129,7 @@ void COperationFrame::OnProgMessage(CProgMessage *message)
         break;
     case 'D':
         PrintElapsed(Text(ProgramTimeText));
-        ends << "program";
+        NoteEnd("program");
         codes += 'D';
         break;
     case 'I':
@@ -158,7 +158,7 @@ void COperationFrame::OnProgress(unsigned int position, unsigned int count)
         barValue = 0;
         m_programmer->tryLockBuffer();
         m_programmer->unlockBuffer();
-        ends << "program data";
+        NoteEnd("program data");
     }
 }
 
@@ -212,6 +212,12 @@ void COperationFrame::SetProgressValue(uint32_t value)
     barValue = value;
 }
 
+void COperationFrame::NoteEnd(const QString &what)
+{
+    ends << what;
+    emit ended(what);
+}
+
 void COperationFrame::NotePosition(uint32_t end)
 {
     if (end < m_lastPosition)
@@ -224,7 +230,7 @@ void COperationFrame::EndOperation(const QString &what)
     PrintElapsed(Text(TimeText));
     barValue = 0;
     opStart = opEnd = 0;
-    ends << what;
+    NoteEnd(what);
 }
 
 void COperationFrame::ReadProgress(uint32_t position)
@@ -302,7 +308,7 @@ void COperationFrame::EraseValue(uint32_t value)
     }
     barValue = barMin;
     PrintElapsed(Text(EraseTimeText));
-    ends << "erase";
+    NoteEnd("erase");
     if (CNandWindowLink *link = Link())
         link->buildTargetBbt();
 }
@@ -318,7 +324,7 @@ void COperationFrame::BbtProgress(uint32_t value)
     barValue = barMin;
     RefreshBadBlockView(2);
     opStart = opEnd = 0;
-    ends << "bbt";
+    NoteEnd("bbt");
     codes += awaitedCode == 'N' ? 'N' : awaitedCode == 'K' ? 'K' : 'G';
 }
 

@@ -91,6 +91,10 @@ public:
     bool HasTarget() const override { return m_programmer != nullptr; }
     int RunIfIdle(uint64_t address, uint64_t length, int opCode) override;
 
+signals:
+    // An operation (or a scan) has ended; what is one of the ends above.
+    void ended(const QString &what);
+
 protected:
     bool event(QEvent *event) override;
 
@@ -101,6 +105,7 @@ private:
     void OnAdapterId(const CProgMessage &message);
     void NotePosition(uint32_t end);
     void EndOperation(const QString &what);
+    void NoteEnd(const QString &what);
     CNandWindowLink *Link() const;
 
     // Null once the programmer is gone; replies still queued for it are dropped.
