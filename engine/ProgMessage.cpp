@@ -11,13 +11,12 @@
 #endif
 
 #ifdef NVP_RACE_CHECKER
-#include <sanitizer/tsan_interface.h>
-#endif
+#include <mutex>
 
 namespace {
-// The one channel all queued worker signals pass through.
-[[maybe_unused]] char g_signalChannel;
+std::mutex g_signalHandOver;
 } // namespace
+#endif
 
 CProgMessage::CProgMessage(uint8_t tag_, int32_t address_, uint32_t size_, bool withData)
     : address(address_), size(size_), tag(tag_)
@@ -48,16 +47,23 @@ void CProgMessage::ChargeTo(std::shared_ptr<CReplyBudget> budget)
     m_budget->Charge(m_charged);
 }
 
-void MarkSignalSent()
+CSignalSendGuard::CSignalSendGuard()
 {
 #ifdef NVP_RACE_CHECKER
-    __tsan_release(&g_signalChannel);
+    g_signalHandOver.lock();
+#endif
+}
+
+CSignalSendGuard::~CSignalSendGuard()
+{
+#ifdef NVP_RACE_CHECKER
+    g_signalHandOver.unlock();
 #endif
 }
 
 void MarkSignalReceived()
 {
 #ifdef NVP_RACE_CHECKER
-    __tsan_acquire(&g_signalChannel);
+    std::lock_guard<std::mutex> handOver(g_signalHandOver);
 #endif
 }

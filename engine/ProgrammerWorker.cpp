@@ -85,9 +85,13 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
         return;
     if (m_stop)
         return;
-    MarkSignalSent();
-    emit connectionChanged(true);
+    // The flag first, so a window that reacts to the signal already finds
+    // the engine connected.
     m_connected = true;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(true);
+    }
     Usb::Open();
 }
 
@@ -188,7 +192,7 @@ void CProgrammer::readReply(const CProgCommand &record)
 
 void CProgrammer::emitMessage(CProgMessage *message)
 {
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit messageReady(message);
 }
 
@@ -197,9 +201,11 @@ void CProgrammer::dropLink()
     Usb::Close();
     clearQueue();
     clearDataJobs();
-    MarkSignalSent();
-    emit connectionChanged(false);
     m_connected = false;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(false);
+    }
     wakeWorker();
 }
 
@@ -230,6 +236,6 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
 }
