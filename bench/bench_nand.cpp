@@ -4,7 +4,7 @@
 // the resident memory while the read runs; and, for where the time goes, the
 // simulator alone (func2/func1 with one-block replies, no worker).
 // Prints its figures; never fails on timing.
-// Usage: bench_nand [folder for the files, default $TMPDIR] [blocks, default 8192]
+// Usage: bench_nand [folder for the files, default $TMPDIR] [blocks, default 8192] [runs, default 3]
 
 #include "DeviceDatabase.h"
 #include "FileMemoryNode.h"
@@ -140,7 +140,7 @@ int main(int argc, char **argv)
     chip.blocks = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 8192;
     QTemporaryDir dir(base + "/bench_nand-XXXXXX");
     if (!dir.isValid() || chip.blocks <= 0) {
-        std::fprintf(stderr, "usage: bench_nand [folder] [blocks]\n");
+        std::fprintf(stderr, "usage: bench_nand [folder] [blocks] [runs]\n");
         return 1;
     }
     std::printf("chip: %d-byte pages, %d pages per block, %d blocks = %.3f GB\n", chip.pageSize, chip.pagesPerBlock,
@@ -154,7 +154,7 @@ int main(int argc, char **argv)
     }
     // The machine is shared: every figure is the best of a few runs, each
     // started on a disk with nothing left to write back.
-    constexpr int Runs = 3;
+    const int Runs = argc > 3 ? std::max(1, QString::fromLocal8Bit(argv[3]).toInt()) : 3;
     const QString copy = dir.filePath("cp-copy.bin");
     double cpSeconds = 1e9;
     for (int run = 0; run < Runs; ++run) {
