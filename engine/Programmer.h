@@ -138,7 +138,8 @@ protected:
     void queueSetTarget(Adapter::CTargetSetup setup);
     // After a program command: streams the oldest data job from source and
     // reports it with dataSent. Does nothing after any other command. The
-    // job's byte offset is its address times unitBytes (0: packetSize()).
+    // job's byte offset is its address times unitBytes (0: packetSize()), and
+    // dataSent counts the units of that size that were sent.
     void streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes = 0);
     // Takes ownership; the buffer lives as long as the engine.
     CMemoryNode *addBuffer(CMemoryNode *buffer);

@@ -214,6 +214,8 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
+    // Counted in the job's own units, so that the progress of a job whose
+    // unit is not the packet size (AT45 pages) ends where its range ends.
     MarkSignalSent();
-    emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
+    emit dataSent(unsigned(job->address), offsetUnit > 0 ? sent / uint32_t(offsetUnit) : 0);
 }
