@@ -160,6 +160,7 @@ protected:
 
 private:
     // --- worker side
+    static void WarmReplyMemory();
     void connectFirstAttempt();
     void reconnectAttempt();
     // Steps 2 and 3 of the connection procedure with the firmware result.

@@ -12,9 +12,12 @@
 #include "Programmer.h"
 #include "UiText.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QStringList>
-#include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -39,10 +42,21 @@ public:
         programmer->start();
     }
 
-    // Spins the event loop until the condition holds or the time is up.
+    // Runs the event loop until the condition holds or the time is up. Like
+    // the window's loop it handles each message as it arrives (no sleeping
+    // between rounds), so operations run at the speed they would run there.
     static bool WaitFor(const std::function<bool()> &condition, int milliseconds = 60000)
     {
-        return QTest::qWaitFor(condition, milliseconds);
+        const QDeadlineTimer deadline(milliseconds);
+        QTimer wake; // looks at the condition now and then even when nothing arrives
+        wake.start(20);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        return true;
     }
     // Waits for one more completion code `code` than were reported before.
     bool WaitForCode(char code, int milliseconds = 60000)

@@ -34,7 +34,7 @@ public:
             return false;
         WriteSimConfig(m_folder, QStringLiteral("[adapter]\nmodule=spi\nreenumerate_ms=0\ntrace=%1\nstats=%2\n%3\n"
                                                 "[spi]\nimage=%4\n%5\n")
-                                     .arg(trace, stats, adapterKeys, image, spi));
+                                     .arg(tracing ? trace : QString(), stats, adapterKeys, image, spi));
         return true;
     }
 
@@ -105,6 +105,7 @@ public:
     std::unique_ptr<CSpiOperationFrame> frame;
     std::unique_ptr<CSpiProgrammer> engine;
     QString image, trace, stats;
+    bool tracing = true; // a trace line per library call costs time in benchmarks
 
 private:
     QString m_folder;
