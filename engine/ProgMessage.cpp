@@ -12,13 +12,10 @@
 #endif
 #endif
 
-#ifdef NVP_RACE_CHECKER
-#include <sanitizer/tsan_interface.h>
-#endif
-
 namespace {
-// The one channel all queued worker signals pass through.
-[[maybe_unused]] char g_signalChannel;
+#ifdef NVP_RACE_CHECKER
+std::mutex g_signalHandOver;
+#endif
 
 std::mutex g_budgetLock;
 std::condition_variable g_budgetFreed;
@@ -26,15 +23,15 @@ uint64_t g_inFlight = 0; // under g_budgetLock
 
 constexpr auto BudgetPoll = std::chrono::milliseconds(20); // how often a waiting worker looks at its stop flag
 
+// A worker that found the budget full resumes once half of it is free: it
+// then reads a burst of pieces instead of being woken for every one.
+constexpr uint64_t ResumeLevel = ReplyBudget::Limit / 2;
+
 void Reserve(uint64_t bytes)
 {
     std::lock_guard<std::mutex> locker(g_budgetLock);
     g_inFlight += bytes;
 }
-
-// A worker that found the budget full resumes once half of it is free: it
-// then reads a burst of pieces instead of being woken for every one.
-constexpr uint64_t ResumeLevel = ReplyBudget::Limit / 2;
 
 void Release(uint64_t bytes)
 {
@@ -96,16 +93,23 @@ CProgMessage::~CProgMessage()
         Release(m_budgeted);
 }
 
-void MarkSignalSent()
+CSignalSendGuard::CSignalSendGuard()
 {
 #ifdef NVP_RACE_CHECKER
-    __tsan_release(&g_signalChannel);
+    g_signalHandOver.lock();
+#endif
+}
+
+CSignalSendGuard::~CSignalSendGuard()
+{
+#ifdef NVP_RACE_CHECKER
+    g_signalHandOver.unlock();
 #endif
 }
 
 void MarkSignalReceived()
 {
 #ifdef NVP_RACE_CHECKER
-    __tsan_acquire(&g_signalChannel);
+    std::lock_guard<std::mutex> handOver(g_signalHandOver);
 #endif
 }

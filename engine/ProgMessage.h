@@ -65,9 +65,18 @@ uint64_t InFlight();
 Q_DECLARE_METATYPE(CProgMessage *)
 
 // Signals from the worker reach the GUI thread through Qt's event queue,
-// whose locking the race checker of the sanitizer build cannot see. The two
-// ends therefore mark the hand-over themselves: the worker before it emits,
-// a receiver before Qt reads a queued signal's arguments (in its event()
-// for meta-call events). Both do nothing in a normal build.
-void MarkSignalSent();
+// whose locking the race checker of the sanitizer build cannot see (Qt is not
+// built with it). In that build the worker emits while holding one lock
+// (CSignalSendGuard) and a receiver takes the same lock when an event arrives,
+// before anything reads it (MarkSignalReceived, first thing in its event()),
+// so the hand-over is visible to the checker. In a normal build both do
+// nothing. The worker's signals must never use Qt::BlockingQueuedConnection.
+class CSignalSendGuard
+{
+public:
+    CSignalSendGuard();
+    ~CSignalSendGuard();
+    CSignalSendGuard(const CSignalSendGuard &) = delete;
+    CSignalSendGuard &operator=(const CSignalSendGuard &) = delete;
+};
 void MarkSignalReceived();

@@ -106,9 +106,13 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
         return;
     if (m_stop)
         return;
-    MarkSignalSent();
-    emit connectionChanged(true);
+    // The flag first, so a window that reacts to the signal already finds
+    // the engine connected.
     m_connected = true;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(true);
+    }
     Usb::Open();
 }
 
@@ -202,7 +206,7 @@ void CProgrammer::readReply(const CProgCommand &record)
 
 void CProgrammer::emitMessage(CProgMessage *message)
 {
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit messageReady(message);
 }
 
@@ -211,9 +215,11 @@ void CProgrammer::dropLink()
     Usb::Close();
     clearQueue();
     clearDataJobs();
-    MarkSignalSent();
-    emit connectionChanged(false);
     m_connected = false;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(false);
+    }
     wakeWorker();
 }
 
@@ -246,6 +252,6 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
     }
     // Counted in the job's own units, so that the progress of a job whose
     // unit is not the packet size (AT45 pages) ends where its range ends.
-    MarkSignalSent();
+    CSignalSendGuard handOver;
     emit dataSent(unsigned(job->address), offsetUnit > 0 ? sent / uint32_t(offsetUnit) : 0);
 }

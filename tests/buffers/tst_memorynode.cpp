@@ -1,89 +1,18 @@
 #include "DeviceItemNand.h"
 #include "DeviceItemSPIFlash.h"
-#include "FileMemoryNode.h"
-#include "MemoryNode.h"
+#include "BufferFixture.h"
 #include "RecordingFrame.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <vector>
 
 // The cases that hold for both kinds of buffer run once per kind; the rows say
-// which kind. The file-backed buffer reads a file written by the test, the
-// in-memory buffer gets the same bytes through WriteAt.
+// which kind. The file-backed kind's own life (backing files, saving ranges,
+// threads) is tested in tst_filememorynode.
 
 namespace {
-
-enum Kind { InMemory, FileBacked };
-
 using Patches = QList<QPair<int, int>>; // offset into the chip data, new byte
-
-QByteArray Pattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + i / 256) & 0xFF);
-    return bytes;
-}
-
-QByteArray ReadWholeFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-const uint8_t *Bytes(const QByteArray &bytes)
-{
-    return reinterpret_cast<const uint8_t *>(bytes.constData());
-}
-
-// Holds a buffer's busy lock from another thread, as a chip operation would.
-class CBusyHolder
-{
-public:
-    explicit CBusyHolder(CMemoryNode &buffer)
-        : m_thread([this, &buffer] {
-              std::unique_lock<std::mutex> lock(m_mutex);
-              m_locked = buffer.TryLock();
-              m_ready = true;
-              m_changed.notify_all();
-              m_changed.wait(lock, [this] { return m_release; });
-              if (m_locked)
-                  buffer.Unlock();
-          })
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_ready; });
-    }
-    ~CBusyHolder()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_release = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    bool Locked()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_locked;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_ready = false, m_release = false, m_locked = false;
-    std::thread m_thread; // last: starts once the members above exist
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Patches)
@@ -92,32 +21,14 @@ class TestMemoryNode : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_fileCount = 0;
+    CBufferFiles m_files;
     CRecordingFrame *m_frame = nullptr;
 
-    QString NewPath() { return m_dir.filePath(QStringLiteral("image%1.bin").arg(++m_fileCount)); }
-
-    QString WriteFile(const QByteArray &content)
+    QString NewPath() { return m_files.NewPath(); }
+    QString WriteFile(const QByteArray &content) { return m_files.WriteFile(content); }
+    std::unique_ptr<CMemoryNode> Make(BufferKind kind, uint64_t base, const QByteArray &content)
     {
-        const QString path = NewPath();
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            qFatal("cannot write test file %s", qPrintable(path));
-        return path;
-    }
-
-    std::unique_ptr<CMemoryNode> Make(Kind kind, uint64_t base, const QByteArray &content)
-    {
-        if (kind == InMemory) {
-            auto buffer = std::make_unique<CMemoryNode>("SPI", base, content.size(), 0xFF);
-            buffer->WriteAt(Bytes(content), base, content.size());
-            return buffer;
-        }
-        auto buffer = std::make_unique<CFileMemoryNode>("Nand", base, 0x10000000);
-        if (!buffer->LoadFile(WriteFile(content), false))
-            qFatal("cannot load test file");
-        return buffer;
+        return m_files.Make(kind, base, content);
     }
 
     static void AddKindColumn() { QTest::addColumn<int>("kind"); }
@@ -125,7 +36,7 @@ class TestMemoryNode : public QObject
 private slots:
     void init()
     {
-        QVERIFY(m_dir.isValid());
+        QVERIFY(m_files.IsValid());
         m_frame = new CRecordingFrame;
     }
     void cleanup()
@@ -141,7 +52,7 @@ private slots:
         QTest::addColumn<quint64>("length");
         QTest::addColumn<int>("expectedCount");
         QTest::addColumn<QByteArray>("expected"); // what the 16-byte destination holds afterwards
-        const QByteArray image = Pattern(64);
+        const QByteArray image = TestPattern(64);
         const QByteArray sentinel(16, char(0xCC));
         QTest::newRow("memory inside") << int(InMemory) << quint64(8) << quint64(16) << 16 << image.mid(8, 16);
         QTest::newRow("file inside") << int(FileBacked) << quint64(8) << quint64(16) << 16 << image.mid(8, 16);
@@ -160,7 +71,7 @@ private slots:
         QFETCH(quint64, length);
         QFETCH(int, expectedCount);
         QFETCH(QByteArray, expected);
-        auto buffer = Make(Kind(kind), 0, Pattern(64));
+        auto buffer = Make(BufferKind(kind), 0, TestPattern(64));
         QByteArray destination(16, char(0xCC));
         QCOMPARE(buffer->Read(offset, reinterpret_cast<uint8_t *>(destination.data()), length),
                  quint64(expectedCount));
@@ -187,7 +98,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(quint64, address);
         QFETCH(bool, expected);
-        auto buffer = Make(Kind(kind), 0x140000000, Pattern(0x100));
+        auto buffer = Make(BufferKind(kind), 0x140000000, TestPattern(0x100));
         QCOMPARE(buffer->Contains(address), expected);
     }
 
@@ -240,7 +151,7 @@ private slots:
     // sanitizer build catches any overrun) or change the file.
     void fileBackedIgnoresInMemoryEdits()
     {
-        const QByteArray image = Pattern(256);
+        const QByteArray image = TestPattern(256);
         const QString path = WriteFile(image);
         CFileMemoryNode buffer("Nand", 0, 0x10000000);
         QVERIFY(buffer.LoadFile(path, false));
@@ -317,7 +228,7 @@ private slots:
         QFETCH(bool, expected);
         QFETCH(QString, logLine);
 
-        auto buffer = Make(Kind(kind), base, QByteArray(imageSize, char(0xFF)));
+        auto buffer = Make(BufferKind(kind), base, QByteArray(imageSize, char(0xFF)));
         QByteArray chip(length, char(0xFF));
         for (const auto &patch : patches)
             chip[patch.first] = char(patch.second);
@@ -417,7 +328,7 @@ private slots:
         const QByteArray old(64, char(0x11));
         buffer.WriteAt(Bytes(old), 0, 64);
         m_frame->changes = 0;
-        const QByteArray file = Pattern(fileSize);
+        const QByteArray file = TestPattern(fileSize);
         const QString path = WriteFile(file);
         QVERIFY(buffer.LoadFile(path, announce));
         QByteArray content(64, '\0');
@@ -438,8 +349,8 @@ private slots:
     void loadFileFailure()
     {
         QFETCH(int, kind);
-        auto buffer = Make(Kind(kind), 0, Pattern(32));
-        const QString missing = m_dir.filePath("missing.bin");
+        auto buffer = Make(BufferKind(kind), 0, TestPattern(32));
+        const QString missing = m_files.FilePath("missing.bin");
         QVERIFY(!buffer->LoadFile(missing, true));
         QVERIFY(m_frame->log.isEmpty());
         if (kind == FileBacked) {
@@ -449,165 +360,6 @@ private slots:
             QCOMPARE(buffer->GetSize(), quint64(32)); // the block keeps its content
         }
     }
-
-    void fileBackedReadsInPlace()
-    {
-        CFileMemoryNode buffer("Nand", 0, 0x1000);
-        QCOMPARE(buffer.GetSize(), quint64(0));
-        uint8_t byte = 0xCC;
-        QCOMPARE(buffer.Read(0, &byte, 1), quint64(0));
-        const QString path = WriteFile(Pattern(300));
-        QVERIFY(buffer.LoadFile(path, true));
-        QCOMPARE(buffer.GetSize(), quint64(300));
-        QCOMPARE(buffer.GetFilePath(), path);
-        QCOMPARE(m_frame->log, QStringList{path + " Loaded"});
-        QCOMPARE(m_frame->changes, 1);
-        // Read-only: appending to an image the operator loaded must fail and
-        // leave it as it was.
-        const QByteArray more(10, '\0');
-        QVERIFY(!buffer.Append(Bytes(more), more.size()));
-        QCOMPARE(ReadWholeFile(path), Pattern(300));
-    }
-
-    void replacingTheFileIsRefusedWhileBusy_data()
-    {
-        QTest::addColumn<QString>("operation");
-        QTest::newRow("LoadFile") << "LoadFile";
-        QTest::newRow("CreateImageFile") << "CreateImageFile";
-        QTest::newRow("CreateTempFile") << "CreateTempFile";
-    }
-    void replacingTheFileIsRefusedWhileBusy()
-    {
-        QFETCH(QString, operation);
-        const QString path = WriteFile(Pattern(128));
-        CFileMemoryNode buffer("Nand", 0, 0x1000);
-        QVERIFY(buffer.LoadFile(path, false));
-        m_frame->saveAnswer = NewPath();
-        const QString other = WriteFile(Pattern(16));
-        auto run = [&] {
-            if (operation == "LoadFile")
-                return buffer.LoadFile(other, true);
-            if (operation == "CreateImageFile")
-                return buffer.CreateImageFile();
-            return buffer.CreateTempFile();
-        };
-        {
-            CBusyHolder busy(buffer);
-            QVERIFY(busy.Locked());
-            QVERIFY(!run());
-            QCOMPARE(buffer.GetFilePath(), path);
-            QCOMPARE(buffer.GetSize(), quint64(128));
-        }
-        QVERIFY(run());
-        QVERIFY(buffer.GetFilePath() != path);
-    }
-
-    void createImageFile_data()
-    {
-        QTest::addColumn<QString>("answer"); // "new", "existing" or ""
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("new file") << "new" << true;
-        QTest::newRow("existing file is refused") << "existing" << false;
-        QTest::newRow("cancelled") << "" << false;
-    }
-    void createImageFile()
-    {
-        QFETCH(QString, answer);
-        QFETCH(bool, expected);
-        CFileMemoryNode buffer("Nand", 0, 0x1000);
-        QVERIFY(buffer.CreateTempFile()); // an older backing file is always dropped
-        m_frame->changes = 0;
-        const QByteArray existing = Pattern(20);
-        if (answer == "new")
-            m_frame->saveAnswer = NewPath();
-        else if (answer == "existing")
-            m_frame->saveAnswer = WriteFile(existing);
-        m_frame->workDir = m_dir.path() + "/";
-
-        QCOMPARE(buffer.CreateImageFile(), expected);
-        QCOMPARE(buffer.HasFile(), expected);
-        QCOMPARE(m_frame->changes, expected ? 1 : 0);
-        QCOMPARE(m_frame->recentFiles, expected ? QStringList{m_frame->saveAnswer} : QStringList());
-        if (answer == "existing")
-            QCOMPARE(ReadWholeFile(m_frame->saveAnswer), existing);
-        if (expected) {
-            QCOMPARE(buffer.GetFilePath(), m_frame->saveAnswer);
-            const QByteArray data = Pattern(1500);
-            QVERIFY(buffer.Append(Bytes(data), 1000));
-            QVERIFY(buffer.Append(Bytes(data) + 1000, 500));
-            QCOMPARE(buffer.GetSize(), quint64(1500));
-            QCOMPARE(ReadWholeFile(m_frame->saveAnswer), data);
-        }
-    }
-
-    void tempFileIsRemovedWhenClosed_data()
-    {
-        QTest::addColumn<bool>("destroy"); // else CloseFile
-        QTest::newRow("CloseFile") << false;
-        QTest::newRow("destruction") << true;
-    }
-    void tempFileIsRemovedWhenClosed()
-    {
-        QFETCH(bool, destroy);
-        auto buffer = std::make_unique<CFileMemoryNode>("Target", 0, 0x1000);
-        QVERIFY(buffer->CreateTempFile());
-        const QString path = buffer->GetFilePath();
-        QVERIFY(path.startsWith(QDir::tempPath()));
-        QVERIFY(QFile::exists(path));
-        const QByteArray data = Pattern(64);
-        QVERIFY(buffer->Append(Bytes(data), data.size()));
-        QCOMPARE(buffer->GetSize(), quint64(64));
-        QCOMPARE(m_frame->changes, 1);
-        if (destroy) {
-            buffer.reset();
-        } else {
-            buffer->CloseFile();
-            QCOMPARE(m_frame->changes, 2);
-            QCOMPARE(buffer->GetSize(), quint64(0));
-            buffer->CloseFile(); // nothing left to close: no notification
-            QCOMPARE(m_frame->changes, 2);
-        }
-        QVERIFY(!QFile::exists(path));
-    }
-
-    void saveRange_data()
-    {
-        QTest::addColumn<quint64>("offset");
-        QTest::addColumn<quint64>("length");
-        QTest::addColumn<bool>("expected");
-        QTest::addColumn<int>("savedBytes");
-        QTest::newRow("1024 + 1024 + 452") << quint64(100) << quint64(2500) << true << 2500;
-        QTest::newRow("exactly one chunk") << quint64(0) << quint64(1024) << true << 1024;
-        QTest::newRow("past the end of the image") << quint64(3000) << quint64(2500) << false << 1000;
-    }
-    void saveRange()
-    {
-        QFETCH(quint64, offset);
-        QFETCH(quint64, length);
-        QFETCH(bool, expected);
-        QFETCH(int, savedBytes);
-        const QByteArray image = Pattern(4000);
-        auto buffer = Make(FileBacked, 0, image);
-        const QString target = NewPath();
-        QCOMPARE(buffer->SaveRange(offset, length, target), expected);
-        QCOMPARE(ReadWholeFile(target), image.mid(int(offset), savedBytes));
-        QVERIFY(m_frame->log.isEmpty());
-    }
-
-    void saveRangeDoesNothingWithoutSource()
-    {
-        CFileMemoryNode empty("Nand", 0, 0x1000);
-        const QString target = NewPath();
-        QVERIFY(!empty.SaveRange(0, 100, target));
-        QVERIFY(!QFile::exists(target));
-        auto buffer = Make(FileBacked, 0, Pattern(100));
-        QVERIFY(!buffer->SaveRange(0, 100, m_dir.filePath("no/such/folder/x.bin")));
-        QVERIFY(m_frame->log.isEmpty());
-        CMemoryNode memory("SPI", 0, 100, 0xFF);
-        QVERIFY(!memory.SaveRange(0, 100, target));
-        QVERIFY(!QFile::exists(target));
-    }
-
     void saveFile_data()
     {
         AddKindColumn();
@@ -622,11 +374,11 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(bool, writable);
-        const QByteArray image = Pattern(3000);
-        auto buffer = Make(Kind(kind), 0x800, image);
+        const QByteArray image = TestPattern(3000);
+        auto buffer = Make(BufferKind(kind), 0x800, image);
         m_frame->changes = 0;
         const QString target = writable ? WriteFile("old content that is longer than nothing")
-                                        : m_dir.filePath("no/such/folder/x.bin");
+                                        : m_files.FilePath("no/such/folder/x.bin");
         buffer->SaveFile(target);
         QCOMPARE(m_frame->log, QStringList{target + (writable ? " Saved" : " File Error")});
         if (writable)
@@ -647,31 +399,6 @@ private slots:
     }
 
     // The worker reads the image while the GUI thread appends to it: every
-    // read must see the bytes at its own offset, never the appender's.
-    void readAndAppendFromTwoThreads()
-    {
-        CFileMemoryNode buffer("Target", 0, 0x100000);
-        QVERIFY(buffer.CreateTempFile());
-        const QByteArray head = Pattern(1024);
-        QVERIFY(buffer.Append(Bytes(head), head.size()));
-        std::atomic<bool> done{false};
-        std::atomic<int> badReads{0};
-        std::thread reader([&] {
-            QByteArray got(1024, '\0');
-            while (!done) {
-                const uint64_t n = buffer.Read(0, reinterpret_cast<uint8_t *>(got.data()), 1024);
-                if (n != 1024 || got != head)
-                    ++badReads;
-            }
-        });
-        const QByteArray tail(512, char(0xA5));
-        for (int i = 0; i < 400; ++i)
-            QVERIFY(buffer.Append(Bytes(tail), tail.size()));
-        done = true;
-        reader.join();
-        QCOMPARE(badReads.load(), 0);
-        QCOMPARE(buffer.GetSize(), quint64(1024 + 400 * 512));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestMemoryNode)
