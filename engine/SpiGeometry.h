@@ -42,7 +42,9 @@ public:
     // The page an EEPROM writes at once, 1 to 256 bytes; the program
     // command carries it in one byte (256 goes out as 0).
     uint32_t EepromPageBytes() const;
-    // 512-byte EEPROMs: one address byte, address bit 8 in instruction bit 3.
+    // 512-byte EEPROMs take one address byte and carry address bit 8 in bit 3
+    // of the instruction, as their datasheets give it (READ 0000 A8 011,
+    // WRITE 0000 A8 010): byte addresses, never a page or unit number.
     bool IsNineBitEeprom() const;
 
     int AddressBytes() const { return m_addressBytes; }

@@ -179,7 +179,7 @@ bool CSpiProgrammer::OnSelfDescription(const CProgMessage &message)
 
 void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
 {
-    if (!ChipAnswered(id, EAccess::Read))
+    if (m_length == 0 || !ChipAnswered(id, EAccess::Read))
         return;
     const CSpiGeometry geometry = Geometry();
     const uint32_t unit = geometry.TransferUnit();
@@ -256,7 +256,8 @@ void CSpiProgrammer::OnBlankData(const CProgMessage &message)
 
 void CSpiProgrammer::QueueEraseBatch(const CProgMessage &id)
 {
-    if (!ChipAnswered(id, EAccess::Destructive))
+    // An entry without a size (a self-describing one not filled yet) has nothing to erase.
+    if (m_length == 0 || !ChipAnswered(id, EAccess::Destructive))
         return;
     const CSpiGeometry geometry = Geometry();
     const CDeviceItemSPIFlash &spi = *Spi();
@@ -332,6 +333,8 @@ void CSpiProgrammer::OnProgramId(const CProgMessage &id)
 
 void CSpiProgrammer::QueueProgramBatch()
 {
+    if (m_length == 0)
+        return;
     if (!tryLockBuffer()) {
         LogString(Text(TextBusy));
         return;

@@ -291,6 +291,29 @@ private slots:
         QCOMPARE(m_session->TraceCommands(from), QStringList{command});
     }
 
+    void setTargetPacket_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("adapterKind");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("flash") << "W25X16" << 1 << "CMD 10 01 01 01 00 00 00 00 00 00";
+        QTest::newRow("AT45") << "AT45DB161D-528" << 1 << "CMD 10 01 01 01 03 00 00 00 00 00";
+        QTest::newRow("EEPROM") << "25LC040A" << 0 << "CMD 10 00 01 01 04 00 00 00 00 00";
+    }
+    void setTargetPacket()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, adapterKind);
+        QFETCH(QString, command);
+        if (QTest::currentDataTag() == QLatin1String("flash"))
+            QVERIFY(m_session->Seat(QStringLiteral("id=EF 40 18\nsize=0x1000000")));
+        QVERIFY(m_session->Start(Entry(name)));
+        const qint64 from = m_session->TraceSize();
+        m_session->engine->setTarget(uint8_t(adapterKind));
+        QVERIFY(m_session->Settle());
+        QCOMPARE(m_session->TraceCommands(from), QStringList{command});
+    }
+
     void detection_data()
     {
         QTest::addColumn<QString>("name");
