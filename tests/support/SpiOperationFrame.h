@@ -42,6 +42,14 @@ public:
         programmer->start();
     }
 
+    // Queued signals of the worker are handed over here (for the race
+    // checker of the sanitizer build), as in the window.
+    bool event(QEvent *event) override
+    {
+        MarkSignalReceived();
+        return QObject::event(event);
+    }
+
     // Runs the event loop until the condition holds or the time is up. Like
     // the window's loop it handles each message as it arrives (no sleeping
     // between rounds), so operations run at the speed they would run there.
