@@ -1,0 +1,8 @@
+#include "Script.h"
+
+void CScript::Clear() {}
+
+bool CScript::IsLoaded() const
+{
+    return false;
+}
