@@ -15,6 +15,7 @@
 
 class CMemoryNode;
 class CDeviceItem;
+class QAction;
 
 class CFrameServices
 {
@@ -67,6 +68,12 @@ public:
     // Scroll the range [start, start + length) into sight in the hex views whose
     // buffer holds it; askingView is the bad-block view that asks, if any.
     virtual void ShowAddressRange(uint64_t start, uint64_t length, const void *askingView = nullptr);
+    // Load a file into the current target's buffer (the programmer's loadFile);
+    // false when there is no target to take it.
+    virtual bool LoadFileIntoTarget(const QString &path);
+    // The window's Save action, offered in the hex view's context menu while it
+    // is enabled; null without a window.
+    virtual QAction *SaveAction() const;
 
     // --- operation state, for the console and the engines
     // The adapter is connected and initialised.

@@ -1,6 +1,8 @@
 #include "ProgMessage.h"
 
-#include "ReplyBudget.h"
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #if defined(__SANITIZE_THREAD__)
 #define NVP_RACE_CHECKER 1
@@ -10,13 +12,60 @@
 #endif
 #endif
 
-#ifdef NVP_RACE_CHECKER
-#include <mutex>
-
 namespace {
+#ifdef NVP_RACE_CHECKER
 std::mutex g_signalHandOver;
-} // namespace
 #endif
+
+std::mutex g_budgetLock;
+std::condition_variable g_budgetFreed;
+uint64_t g_inFlight = 0; // under g_budgetLock
+
+constexpr auto BudgetPoll = std::chrono::milliseconds(20); // how often a waiting worker looks at its stop flag
+
+// A worker that found the budget full resumes once half of it is free: it
+// then reads a burst of pieces instead of being woken for every one.
+constexpr uint64_t ResumeLevel = ReplyBudget::Limit / 2;
+
+void Reserve(uint64_t bytes)
+{
+    std::lock_guard<std::mutex> locker(g_budgetLock);
+    g_inFlight += bytes;
+}
+
+void Release(uint64_t bytes)
+{
+    bool crossed = false;
+    {
+        std::lock_guard<std::mutex> locker(g_budgetLock);
+        const uint64_t before = g_inFlight;
+        g_inFlight -= std::min(g_inFlight, bytes);
+        crossed = before > ResumeLevel && g_inFlight <= ResumeLevel;
+    }
+    if (crossed)
+        g_budgetFreed.notify_all();
+}
+} // namespace
+
+bool ReplyBudget::WaitForRoom(uint64_t bytes, const std::atomic<bool> &stop, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock<std::mutex> locker(g_budgetLock);
+    if (g_inFlight == 0 || g_inFlight + bytes <= Limit)
+        return !stop;
+    while (g_inFlight > ResumeLevel) {
+        if (stop || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        g_budgetFreed.wait_for(locker, BudgetPoll);
+    }
+    return !stop;
+}
+
+uint64_t ReplyBudget::InFlight()
+{
+    std::lock_guard<std::mutex> locker(g_budgetLock);
+    return g_inFlight;
+}
 
 CProgMessage::CProgMessage(uint8_t tag_, int32_t address_, uint32_t size_, bool withData)
     : address(address_), size(size_), tag(tag_)
@@ -26,25 +75,22 @@ CProgMessage::CProgMessage(uint8_t tag_, int32_t address_, uint32_t size_, bool 
         data.reset(new uint8_t[size_]());
 }
 
-CProgMessage::~CProgMessage()
+std::unique_ptr<CProgMessage> CProgMessage::ForReply(uint8_t tag, int32_t address, uint32_t size)
 {
-    if (!m_budget)
-        return;
-    m_budget->Release(m_charged);
-    // Only the block that was charged goes back: a receiver may have put
-    // another one in its place.
-    if (data && data.get() == m_chargedBlock)
-        m_budget->GiveBack(std::move(data), m_charged);
+    auto message = std::make_unique<CProgMessage>(tag, address, 0, false);
+    message->size = size;
+    if (size > 0) {
+        message->data.reset(new uint8_t[size]);
+        message->m_budgeted = size;
+        Reserve(size);
+    }
+    return message;
 }
 
-void CProgMessage::ChargeTo(std::shared_ptr<CReplyBudget> budget)
+CProgMessage::~CProgMessage()
 {
-    if (m_budget || !budget)
-        return;
-    m_budget = std::move(budget);
-    m_charged = size;
-    m_chargedBlock = data.get();
-    m_budget->Charge(m_charged);
+    if (m_budgeted)
+        Release(m_budgeted);
 }
 
 CSignalSendGuard::CSignalSendGuard()

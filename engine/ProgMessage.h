@@ -8,10 +8,10 @@
 
 #include <QMetaType>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
-
-class CReplyBudget;
 
 // One queued command record, owned by the command queue until processed.
 struct CProgCommand
@@ -32,13 +32,12 @@ class CProgMessage
 public:
     // A message with a data block of size bytes, zero-filled, or none.
     CProgMessage(uint8_t tag, int32_t address, uint32_t size, bool withData);
+    // A reply piece whose block the caller fills at once (not zero-filled:
+    // replies run to hundreds of megabytes); counted in the reply budget.
+    static std::unique_ptr<CProgMessage> ForReply(uint8_t tag, int32_t address, uint32_t size);
     virtual ~CProgMessage();
     CProgMessage(const CProgMessage &) = delete;
     CProgMessage &operator=(const CProgMessage &) = delete;
-
-    // The worker charges a reply's bytes to its budget; they are given back,
-    // with the data block for reuse, when the receiver deletes the message.
-    void ChargeTo(std::shared_ptr<CReplyBudget> budget);
 
     int32_t address = -1;   // transfer units (data jobs: the first unit)
     uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
@@ -46,10 +45,22 @@ public:
     uint8_t tag = 0;
 
 private:
-    std::shared_ptr<CReplyBudget> m_budget;
-    uint32_t m_charged = 0;
-    const uint8_t *m_chargedBlock = nullptr; // the block charged, as it was then
+    uint32_t m_budgeted = 0; // bytes counted in the reply budget until deletion
 };
+
+// Reply pieces hold their memory from the worker's read until the receiver
+// deletes them. The worker waits for room before it reads the next piece, so
+// a fast adapter and a busy GUI thread never pile up hundreds of megabytes of
+// pieces, and the few blocks in flight are reused while still hot.
+namespace ReplyBudget {
+// Bytes of reply pieces that may be on their way at once.
+constexpr uint64_t Limit = 16u << 20;
+// Waits until `bytes` more fit, or nothing is in flight. False when stop was
+// set or the wait gave up after `timeout` (a receiver that keeps its pieces).
+bool WaitForRoom(uint64_t bytes, const std::atomic<bool> &stop, std::chrono::milliseconds timeout);
+// Bytes of the reply pieces not deleted yet.
+uint64_t InFlight();
+} // namespace ReplyBudget
 
 Q_DECLARE_METATYPE(CProgMessage *)
 

@@ -19,7 +19,6 @@
 
 #include "AdapterProtocol.h"
 #include "ProgMessage.h"
-#include "ReplyBudget.h"
 
 #include <QMutex>
 #include <QPointer>
@@ -46,9 +45,6 @@ public:
     // Result codes of the engine operations.
     static constexpr int Refused = 129;      // a message was logged
     static constexpr int SizeMismatch = 130;
-    // Reply bytes the worker may have handed to the GUI thread before the
-    // receiver has deleted them; the worker waits beyond that.
-    static constexpr uint64_t ReplyBudgetBytes = 32u << 20;
 
     explicit CProgrammer(CDeviceItem *device, QObject *parent = nullptr);
     ~CProgrammer() override;
@@ -149,7 +145,8 @@ protected:
     void queueSetTarget(Adapter::CTargetSetup setup);
     // After a program command: streams the oldest data job from source and
     // reports it with dataSent. Does nothing after any other command. The
-    // job's byte offset is its address times unitBytes (0: packetSize()).
+    // job's byte offset is its address times unitBytes (0: packetSize()), and
+    // dataSent counts the units of that size that were sent.
     void streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes = 0);
     // Takes ownership; the buffer lives as long as the engine.
     CMemoryNode *addBuffer(CMemoryNode *buffer);
@@ -170,6 +167,7 @@ protected:
 
 private:
     // --- worker side
+    static void WarmReplyMemory();
     void connectFirstAttempt();
     void reconnectAttempt();
     // Steps 2 and 3 of the connection procedure with the firmware result.
@@ -198,10 +196,6 @@ private:
     mutable QMutex m_jobLock;
     QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;
-
-    // Reply bytes handed to the GUI thread and not yet deleted there; the
-    // worker waits before reading more while too many are outstanding.
-    std::shared_ptr<CReplyBudget> m_replyBudget = std::make_shared<CReplyBudget>(ReplyBudgetBytes);
 
     std::atomic<bool> m_stop{false};
     // Plain standard primitives: their hand-over is visible to the race

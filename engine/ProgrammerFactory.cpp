@@ -1,7 +1,9 @@
 #include "ProgrammerFactory.h"
 
 #include "DeviceItemNand.h"
+#include "DeviceItemSPIFlash.h"
 #include "NandProgrammer.h"
+#include "SpiProgrammer.h"
 
 CProgrammer *CreateProgrammer(CDeviceItem *device)
 {
@@ -11,6 +13,10 @@ CProgrammer *CreateProgrammer(CDeviceItem *device)
     case DEVICE_NAND:
         if (auto *nand = dynamic_cast<CDeviceItemNand *>(device))
             return new CNandProgrammer(nand);
+        return nullptr;
+    case DEVICE_SPI:
+        if (auto *spi = dynamic_cast<CDeviceItemSPIFlash *>(device))
+            return new CSpiProgrammer(spi);
         return nullptr;
     default:
         return nullptr;

@@ -35,7 +35,7 @@ nvp_refresh_moc_after_new_headers() {
     local now
     now=$(cd "$NVP_ROOT" && find . -path ./build -prune -o -path './build-*' -prune -o -name '*.h' -print | sort | md5sum)
     if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$now" ]; then
-        find "$NVP_BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+        find "$NVP_BUILD" \( -path '*_autogen/timestamp' -o -path '*_autogen.dir/ParseCache.txt' \) -delete 2>/dev/null || true
         echo "$now" > "$stamp"
     fi
 }
