@@ -24,6 +24,7 @@ QString CFrameServices::WorkDir() const { return {}; }
 void CFrameServices::AddRecentFile(const QString &) {}
 void CFrameServices::StartProgress(uint32_t, uint32_t) {}
 void CFrameServices::SetProgressRange(uint32_t, uint32_t) {}
+void CFrameServices::SetProgressValue(uint32_t) {}
 void CFrameServices::ReadProgress(uint32_t) {}
 void CFrameServices::BlockReadProgress(uint32_t, uint32_t, CMemoryNode *) {}
 void CFrameServices::VerifyProgress(uint32_t, uint32_t, const uint8_t *, CMemoryNode *, const uint32_t *,

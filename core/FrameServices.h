@@ -42,6 +42,9 @@ public:
     // --- progress of the operation that is followed (units: transfer units or blocks)
     virtual void StartProgress(uint32_t start, uint32_t count);
     virtual void SetProgressRange(uint32_t start, uint32_t count);
+    // Moves the progress bar alone, for a scan that runs outside any followed
+    // operation (the source bad-block scan after a read or a load).
+    virtual void SetProgressValue(uint32_t value);
     virtual void ReadProgress(uint32_t position);
     virtual void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer);
     virtual void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData,

@@ -1,5 +1,7 @@
 #include "ProgMessage.h"
 
+#include "ReplyBudget.h"
+
 #if defined(__SANITIZE_THREAD__)
 #define NVP_RACE_CHECKER 1
 #elif defined(__has_feature)
@@ -24,7 +26,20 @@ CProgMessage::CProgMessage(uint8_t tag_, int32_t address_, uint32_t size_, bool 
         data.reset(new uint8_t[size_]());
 }
 
-CProgMessage::~CProgMessage() = default;
+CProgMessage::~CProgMessage()
+{
+    if (m_budget)
+        m_budget->Release(m_charged);
+}
+
+void CProgMessage::ChargeTo(std::shared_ptr<CReplyBudget> budget)
+{
+    if (m_budget || !budget)
+        return;
+    m_budget = std::move(budget);
+    m_charged = size;
+    m_budget->Charge(m_charged);
+}
 
 CSignalSendGuard::CSignalSendGuard()
 {

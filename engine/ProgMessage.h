@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+class CReplyBudget;
+
 // One queued command record, owned by the command queue until processed.
 struct CProgCommand
 {
@@ -34,10 +36,18 @@ public:
     CProgMessage(const CProgMessage &) = delete;
     CProgMessage &operator=(const CProgMessage &) = delete;
 
+    // The worker charges a reply's bytes to its budget; they are given back
+    // when the receiver deletes the message.
+    void ChargeTo(std::shared_ptr<CReplyBudget> budget);
+
     int32_t address = -1;   // transfer units (data jobs: the first unit)
     uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
     std::unique_ptr<uint8_t[]> data;
     uint8_t tag = 0;
+
+private:
+    std::shared_ptr<CReplyBudget> m_budget;
+    uint32_t m_charged = 0;
 };
 
 Q_DECLARE_METATYPE(CProgMessage *)

@@ -19,6 +19,7 @@
 
 #include "AdapterProtocol.h"
 #include "ProgMessage.h"
+#include "ReplyBudget.h"
 
 #include <QMutex>
 #include <QPointer>
@@ -194,6 +195,11 @@ private:
     mutable QMutex m_jobLock;
     QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;
+
+    // Reply bytes handed to the GUI thread and not yet deleted there; the
+    // worker waits before reading more while too many are outstanding.
+    static constexpr uint64_t ReplyBudgetBytes = 32u << 20;
+    std::shared_ptr<CReplyBudget> m_replyBudget = std::make_shared<CReplyBudget>(ReplyBudgetBytes);
 
     std::atomic<bool> m_stop{false};
     // Plain standard primitives: their hand-over is visible to the race

@@ -162,14 +162,19 @@ void CProgrammer::readReply(const CProgCommand &record)
     int32_t address = record.address;
     uint32_t remaining = record.replyLength;
     while (remaining > 0 && !m_stop) {
+        // A slow receiver holds the worker back instead of letting the
+        // queued replies grow with the chip.
+        m_replyBudget->WaitForRoom(m_stop);
         const uint32_t piece = std::min(remaining, pieceSize);
         auto message = std::make_unique<CProgMessage>(record.tag, address, piece, true);
         address = int32_t(uint32_t(address) + advance); // wraps, never overflows
         remaining -= piece;
         // The read asks for exactly the block's size, so the library can
         // never write past it.
-        if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0)
+        if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0) {
+            message->ChargeTo(m_replyBudget);
             emitMessage(message.release());
+        }
         // A failed piece is dropped; the next ones are still read.
     }
 }
