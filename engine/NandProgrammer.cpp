@@ -314,6 +314,8 @@ bool CNandProgrammer::handleMessage(CProgMessage *message)
     case Adapter::Tag::BlockErased: return onBlockErased(*message);
     case Adapter::Tag::BadBlockMarker: return onTargetMarker(*message);
     case Adapter::Tag::SourceScanStep: return onSourceMarker(*message);
+    case Adapter::Tag::SmartCopyStep: return onSmartCopyStep(*message);
+    case Adapter::Tag::ParamPage: return onParamPage(*message);
     default: return false;
     }
 }

@@ -72,6 +72,12 @@ public:
     void configurePins() override;
     void switchFirmware() override;
     void logChipSelects() override;
+    void newChip() override;
+    int correctFromFiles(bool refuse) override;
+    void smartCopy() override;
+    // Queues the target steps that fill the target buffer with the image
+    // laid out for the socket chip's bad blocks; the last one programs it.
+    void buildTargetImage();
 
     // --- what the main window needs besides the slots
     const CBadBlockTable *sourceBbt() const override { return m_sourceBbt.get(); }
@@ -135,6 +141,14 @@ private:
     bool onTargetMarker(const CProgMessage &message);
     bool onSourceMarker(const CProgMessage &message);
 
+    // --- chips no entry knows (NandNewDevice.cpp)
+    bool onParamPage(const CProgMessage &message);
+    void defineUnknownChip(const ChipId &id);
+
+    // --- smart copy (NandSmartCopy.cpp)
+    bool onSmartCopyStep(const CProgMessage &message);
+    void finishTargetImage();
+
     CFileMemoryNode *m_mainBuffer = nullptr;   // owned through m_buffers
     CFileMemoryNode *m_targetBuffer = nullptr; // owned through m_buffers
     std::unique_ptr<CBadBlockTable> m_sourceBbt;
@@ -155,6 +169,9 @@ private:
     // First page of the erase, first block of the target scan under way.
     uint32_t m_eraseFirstPage = 0;
     uint32_t m_scanFirstBlock = 0;
+    // Target steps handled so far and their number (smart copy).
+    uint32_t m_copyStep = 0;
+    uint32_t m_copySteps = 0;
     QPointer<QWidget> m_sourceView;
     QPointer<QWidget> m_targetView;
 

@@ -191,6 +191,11 @@ QString COperationFrame::GetSaveFileName(const QString &, const QString &, const
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
+QString COperationFrame::GetOpenFileName(const QString &, const QString &, const QString &)
+{
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
 void COperationFrame::StartProgress(uint32_t start, uint32_t count)
 {
     opStart = start;

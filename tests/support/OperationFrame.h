@@ -49,12 +49,14 @@ public:
     bool answerYes = true;
     bool acceptTargetChange = false;
     QStringList saveAnswers;     // taken one per save dialog
+    QStringList openAnswers;     // taken one per open dialog
     char awaitedCode = 0;        // the console's awaited completion code
 
     // --- what happened
     QStringList log;
     QStringList questions;       // title + "|" + text
     QStringList targetRequests;
+    QStringList openedListFiles; // device list files handed to the desktop
     QStringList ends;            // "read", "verify", "blank", "erase", "bbt", "program data", "program"
     QByteArray codes;            // completion codes, in order
     QByteArray engineTags;       // tags handed to the engine's handleMessage
@@ -72,6 +74,7 @@ public:
     void LogMessage(const QString &line) override;
     bool AskYesNo(const QString &title, const QString &text) override;
     QString GetSaveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    QString GetOpenFileName(const QString &caption, const QString &dir, const QString &filter) override;
     void StartProgress(uint32_t start, uint32_t count) override;
     void SetProgressRange(uint32_t start, uint32_t count) override;
     void SetProgressValue(uint32_t value) override;
@@ -84,6 +87,7 @@ public:
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
     bool RequestTargetChange(const QString &deviceName) override;
+    void OpenDeviceListFile(const QString &path) override { openedListFiles << path; }
     void SetSaveAllowed(bool allowed) override;
     void RefreshBadBlockView(int view) override;
     bool IsAdapterReady() const override { return ready; }
