@@ -1,9 +1,7 @@
 #pragma once
 
 // The few operator-visible texts of the device database, by their index in the
-// UI text table. The table itself lives in i18n/ and is not in this tree yet;
-// until it is, these return the built-in English texts. On merge the lead
-// replaces the body of DeviceUiText with a call of Text(index).
+// UI text table, so they follow the loaded language.
 
 #include <QString>
 

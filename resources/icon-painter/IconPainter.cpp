@@ -88,6 +88,22 @@ const std::map<QString, Painter> &icons()
              p.setBrush(Qt::white);
              p.drawRect(QRectF(6, 13, 8, 6));
          }},
+        {"usbicon", [](QPainter &p) {
+             p.setPen(Qt::NoPen);
+             p.setBrush(kPin);
+             p.drawRect(QRectF(9, 2, 13, 11));
+             p.setBrush(kChip);
+             p.drawRect(QRectF(12, 5, 3, 3));
+             p.drawRect(QRectF(17, 5, 3, 3));
+             p.setBrush(kBlue);
+             p.drawRoundedRect(QRectF(4, 13, 23, 36), 4, 4);
+             p.setBrush(Qt::white);
+             p.drawRoundedRect(QRectF(9, 20, 13, 13), 1.5, 1.5);
+             p.setBrush(kChip);
+             p.drawRect(QRectF(11.5, 22.5, 8, 8));
+             p.setBrush(kGreen);
+             p.drawEllipse(QPointF(15.5, 42), 2.5, 2.5);
+         }},
         {"empty", [](QPainter &p) {
              drawDocument(p, QRectF(6, 3, 20, 26));
              p.setPen(QPen(kRed, 3, Qt::SolidLine, Qt::RoundCap));
@@ -205,7 +221,9 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     for (const auto &[name, paint] : icons()) {
-        QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+        // The about box shows a taller picture of the adapter itself.
+        const QSize size = name == QLatin1String("usbicon") ? QSize(31, 51) : QSize(32, 32);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
