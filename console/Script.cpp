@@ -94,6 +94,10 @@ bool CScript::LoadFile(const QByteArray &name, const QList<QByteArray> &args)
 void CScript::Clear()
 {
     Load(QByteArray());
+    // The script timer belongs to the top-level script: a wait of the script
+    // that is gone must not resume the next one.
+    if (m_depth == 0)
+        Frame()->StopScriptTimer();
 }
 
 QByteArray CScript::Line(int index) const

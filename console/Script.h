@@ -61,7 +61,7 @@ public:
     // the name). Same failure handling as LoadByName.
     bool LoadFile(const QByteArray &name, const QList<QByteArray> &args);
 
-    // Unloads the script (as Load of an empty text).
+    // Unloads the script (as Load of an empty text) and cancels its timer.
     void Clear();
 
     // Executes the statements up to the next line the runner must handle and
