@@ -3,6 +3,7 @@
 #include "Script.h"
 #include "ScriptText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -510,6 +511,41 @@ private slots:
         QVERIFY(script.NextLine().isEmpty());
         QVERIFY(script.Load("four\n"));
         QCOMPARE(script.NextLine(), QByteArray("four"));  // nothing of the old child comes back
+    }
+
+    // Every bundled sample loads without a complaint, and every label,
+    // menu target and nested script it names exists.
+    void bundledScripts_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir folder(QStringLiteral(NVP_BINARY_DIR "/share/script"));
+        const QStringList names = folder.entryList({"*.usp"}, QDir::Files);
+        QVERIFY(names.size() >= 4);
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << folder.filePath(name);
+    }
+    void bundledScripts()
+    {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        CRecordingFrame frame;
+        CScript script;
+        QVERIFY(script.Load(file.readAll()));
+        QVERIFY(script.IsLoaded());
+        QCOMPARE(frame.log, QStringList{});
+        for (int i = 0; i < script.LineCount(); ++i) {
+            const QList<QByteArray> words = ScriptWords(script.Line(i));
+            const QByteArray keyword = words.first().toLower();
+            if (keyword == "goto")
+                QVERIFY2(script.FindLabel(words.value(1)) >= 0, script.Line(i));
+            if (keyword == "option") {
+                for (qsizetype w = 2; w < words.size(); w += 2)
+                    QVERIFY2(script.FindLabel(words.at(w)) >= 0, script.Line(i));
+            }
+            if (keyword == "run")
+                QVERIFY2(QFile::exists(QFileInfo(path).dir().filePath(words.value(1) + ".usp")), script.Line(i));
+        }
     }
 
     void onlyLabelsAndBlanksIsNotLoaded()
