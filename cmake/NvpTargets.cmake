@@ -34,8 +34,12 @@ function(nvp_add_tests folder)
         # Every run starts from an empty home, as on a fresh machine.
         add_test(NAME ${test_name} COMMAND sh -c
             "rm -rf '${home}' && mkdir -p '${home}/tmp' && exec \"$0\" \"$@\"" $<TARGET_FILE:${test_name}>)
+        set(environment "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;NVP_TEST_HOME=${home};NVP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+        if(NVP_SANITIZE STREQUAL "thread")
+            list(APPEND environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+        endif()
         set_tests_properties(${test_name} PROPERTIES
             TIMEOUT ${ARG_TIMEOUT}
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;NVP_TEST_HOME=${home};NVP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+            ENVIRONMENT "${environment}")
     endforeach()
 endfunction()

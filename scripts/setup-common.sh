@@ -22,5 +22,20 @@ nvp_build() {
     if [ ! -f "$NVP_BUILD/CMakeCache.txt" ]; then
         cmake -S "$NVP_ROOT" -B "$NVP_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
+    nvp_refresh_moc_after_new_headers
     cmake --build "$NVP_BUILD" -j2
+}
+
+# Qt's automatic moc step of a library does not notice a header that arrived
+# after its last run (a pull or a merge adds a class with signals): the link
+# then fails on a missing vtable. When the set of headers changed, make every
+# library's moc step run again.
+nvp_refresh_moc_after_new_headers() {
+    local stamp="$NVP_BUILD/.nvp-header-list"
+    local now
+    now=$(cd "$NVP_ROOT" && find . -path ./build -prune -o -path './build-*' -prune -o -name '*.h' -print | sort | md5sum)
+    if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$now" ]; then
+        find "$NVP_BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+        echo "$now" > "$stamp"
+    fi
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+// The two records that pass between the GUI thread and the programmer's
+// worker: a queued command (GUI to worker) and a reply piece, marker or data
+// job (worker to GUI, or GUI to worker for data jobs).
+
+#include "AdapterProtocol.h"
+
+#include <QMetaType>
+
+#include <cstdint>
+#include <memory>
+
+// One queued command record, owned by the command queue until processed.
+struct CProgCommand
+{
+    uint8_t bytes[Adapter::CPacket::MaxLength] = {};
+    int32_t length = 0;       // packet bytes to send (1 to 100)
+    uint8_t tag = 0;          // copied into every reply message
+    uint32_t replyLength = 0; // reply bytes to read after sending; markers: data size
+    int32_t address = -1;     // copied into the first reply message; -1 = none
+
+    uint8_t Code() const { return bytes[0]; }
+};
+
+// One reply piece, marker or data job. Created on the worker thread (replies,
+// markers) or the GUI thread (data jobs); whoever receives it owns it.
+class CProgMessage
+{
+public:
+    // A message with a data block of size bytes, zero-filled, or none.
+    CProgMessage(uint8_t tag, int32_t address, uint32_t size, bool withData);
+    virtual ~CProgMessage();
+    CProgMessage(const CProgMessage &) = delete;
+    CProgMessage &operator=(const CProgMessage &) = delete;
+
+    int32_t address = -1;   // transfer units (data jobs: the first unit)
+    uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
+    std::unique_ptr<uint8_t[]> data;
+    uint8_t tag = 0;
+};
+
+Q_DECLARE_METATYPE(CProgMessage *)
+
+// Signals from the worker reach the GUI thread through Qt's event queue,
+// whose locking the race checker of the sanitizer build cannot see (Qt is not
+// built with it). In that build the worker emits while holding one lock
+// (CSignalSendGuard) and a receiver takes the same lock when an event arrives,
+// before anything reads it (MarkSignalReceived, first thing in its event()),
+// so the hand-over is visible to the checker. In a normal build both do
+// nothing. The worker's signals must never use Qt::BlockingQueuedConnection.
+class CSignalSendGuard
+{
+public:
+    CSignalSendGuard();
+    ~CSignalSendGuard();
+    CSignalSendGuard(const CSignalSendGuard &) = delete;
+    CSignalSendGuard &operator=(const CSignalSendGuard &) = delete;
+};
+void MarkSignalReceived();

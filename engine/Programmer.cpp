@@ -1,0 +1,238 @@
+#include "Programmer.h"
+
+#include "MemoryNode.h"
+#include "UsbLibrary.h"
+
+#include <QMutexLocker>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr int ReconnectTimerMs = 3000;
+} // namespace
+
+CProgrammer::CProgrammer(CDeviceItem *device, QObject *parent)
+    : QThread(parent), m_device(device)
+{
+    qRegisterMetaType<CProgMessage *>("CProgMessage*");
+    m_timerId = startTimer(ReconnectTimerMs);
+}
+
+CProgrammer::~CProgrammer()
+{
+    stopWorker();
+    clearDataJobs();
+    m_buffers.clear();
+    delete m_optionsPanel.data();
+}
+
+void CProgrammer::stopWorker()
+{
+    clearQueue();
+    {
+        std::lock_guard<std::mutex> locker(m_wakeLock);
+        m_stop = true;
+        m_wakePending = true;
+    }
+    m_wake.notify_all();
+    wait();
+    // The worker's last step is under the wake lock: taking it here hands
+    // over everything the worker touched, whatever the join reveals.
+    std::lock_guard<std::mutex> locker(m_wakeLock);
+}
+
+// --- engine slots with a behaviour of their own
+
+int CProgrammer::sendParam1D(uint8_t value)
+{
+    queueCommand(Adapter::ParamPacket(value), -1, 0, 0);
+    return Refused;
+}
+
+uint32_t CProgrammer::alignBuffer(uint8_t *, uint32_t length)
+{
+    return (length + 3) & ~uint32_t(3);
+}
+
+void CProgrammer::saveBlocks(uint32_t, uint32_t, const QString &) {}
+void CProgrammer::reservedHookA(int) {}
+int CProgrammer::reservedHookB() { return 0; }
+
+void CProgrammer::readIdAt2(int32_t address)
+{
+    readIdAt(address);
+}
+
+uint32_t CProgrammer::getLE(const uint8_t *pointer, int count)
+{
+    return Adapter::GetLE(pointer, count >= 1 && count <= 4 ? count : 4);
+}
+
+int CProgrammer::detect() { return Refused; }
+int CProgrammer::reservedHookC() { return 0; }
+int CProgrammer::reservedHookD() { return 0; }
+int CProgrammer::reservedHookE() { return 0; }
+int CProgrammer::reservedHookF() { return 0; }
+void CProgrammer::fillRandom() {}
+bool CProgrammer::tryLockBuffer() { return true; }
+void CProgrammer::unlockBuffer() {}
+void CProgrammer::configurePins() {}
+void CProgrammer::switchFirmware() {}
+void CProgrammer::logChipSelects() {}
+void CProgrammer::newChip() {}
+
+// --- queueing
+
+void CProgrammer::queueCommand(const uint8_t *bytes, int32_t length, int32_t address, uint8_t tag,
+                               uint32_t replyLength)
+{
+    if (!bytes || length <= 0)
+        return;
+    auto record = std::make_unique<CProgCommand>();
+    record->length = std::min<int32_t>(length, Adapter::CPacket::MaxLength);
+    std::memcpy(record->bytes, bytes, size_t(record->length));
+    record->tag = tag;
+    record->replyLength = replyLength;
+    record->address = address;
+    pushCommand(std::move(record));
+}
+
+void CProgrammer::queueCommand(const Adapter::CPacket &packet, int32_t address, uint8_t tag, uint32_t replyLength)
+{
+    queueCommand(packet.bytes, packet.length, address, tag, replyLength);
+}
+
+void CProgrammer::queueSleep(unsigned milliseconds)
+{
+    queueCommand(Adapter::SleepPacket(uint16_t(std::min(milliseconds, 0xFFFFu))), -1, 0, 0);
+}
+
+void CProgrammer::queueMarker(uint8_t tag, int32_t address, uint32_t size)
+{
+    // The marker's data size travels in the record's reply length.
+    queueCommand(Adapter::MarkerPacket(), address, tag, size);
+}
+
+void CProgrammer::selectChip(uint8_t chipEnable)
+{
+    queueCommand(Adapter::SelectChipPacket(chipEnable), -1, 0, 0);
+}
+
+void CProgrammer::endOperation()
+{
+    queueCommand(Adapter::EndOperationPacket(), -1, 0, 0);
+}
+
+void CProgrammer::queueDataJob(int32_t address, uint32_t size)
+{
+    auto job = std::make_unique<CProgMessage>(Adapter::Tag::ProgramDone, address, size, false);
+    QMutexLocker locker(&m_jobLock);
+    m_jobs.push_back(std::move(job));
+}
+
+void CProgrammer::readAdapterId()
+{
+    queueCommand(Adapter::ReadAdapterIdPacket(), -1, Adapter::Tag::AdapterId, Adapter::AdapterIdReplyLength);
+}
+
+void CProgrammer::queueSetTarget(Adapter::CTargetSetup setup)
+{
+    setup.highSpeedLink = packetSize() == 512;
+    queueCommand(Adapter::SetTargetPacket(setup), -1, Adapter::Tag::TargetSet, Adapter::SetTargetReplyLength);
+}
+
+void CProgrammer::reconnect()
+{
+    m_connected = false;
+    wakeWorker();
+}
+
+void CProgrammer::clearQueue()
+{
+    std::deque<std::unique_ptr<CProgCommand>> dropped;
+    QMutexLocker locker(&m_commandLock);
+    dropped.swap(m_commands);
+}
+
+int32_t CProgrammer::packetSize() const
+{
+    return Usb::PacketSize();
+}
+
+int CProgrammer::pendingCommands() const
+{
+    QMutexLocker locker(&m_commandLock);
+    return int(m_commands.size());
+}
+
+int CProgrammer::pendingDataJobs() const
+{
+    QMutexLocker locker(&m_jobLock);
+    return int(m_jobs.size());
+}
+
+CMemoryNode *CProgrammer::addBuffer(CMemoryNode *buffer)
+{
+    m_buffers.emplace_back(buffer);
+    return buffer;
+}
+
+void CProgrammer::pushCommand(std::unique_ptr<CProgCommand> record)
+{
+    {
+        QMutexLocker locker(&m_commandLock);
+        m_commands.push_back(std::move(record));
+    }
+    wakeWorker();
+}
+
+std::unique_ptr<CProgCommand> CProgrammer::takeCommand()
+{
+    QMutexLocker locker(&m_commandLock);
+    if (m_commands.empty())
+        return nullptr;
+    std::unique_ptr<CProgCommand> record = std::move(m_commands.front());
+    m_commands.pop_front();
+    return record;
+}
+
+std::unique_ptr<CProgMessage> CProgrammer::popDataJob()
+{
+    QMutexLocker popLocker(&m_jobPopLock);
+    QMutexLocker locker(&m_jobLock);
+    if (m_jobs.empty())
+        return nullptr;
+    std::unique_ptr<CProgMessage> job = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    return job;
+}
+
+void CProgrammer::clearDataJobs()
+{
+    std::deque<std::unique_ptr<CProgMessage>> dropped;
+    QMutexLocker popLocker(&m_jobPopLock);
+    QMutexLocker locker(&m_jobLock);
+    dropped.swap(m_jobs);
+}
+
+void CProgrammer::wakeWorker()
+{
+    {
+        std::lock_guard<std::mutex> locker(m_wakeLock);
+        m_wakePending = true;
+    }
+    m_wake.notify_all();
+}
+
+void CProgrammer::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_timerId) {
+        QThread::timerEvent(event);
+        return;
+    }
+    // A missing adapter is retried on every tick.
+    if (!m_connected)
+        wakeWorker();
+}

@@ -1,0 +1,197 @@
+#pragma once
+
+// The worker thread that owns the link to the programmer adapter. The GUI
+// thread calls an engine operation, which only appends command records (and,
+// for program operations, data jobs) to the queues; the worker connects to the
+// adapter, sends the records in order, streams program data after each
+// program command and sends every reply piece back with messageReady.
+//
+// Threads: the GUI thread queues and receives the three signals (queued
+// connections); the worker sends and reads. Each queue has its own mutex. A
+// wake-up is recorded as pending under m_wakeLock before m_wake is signalled,
+// and the worker waits only while none is pending and, when connected, the
+// command queue is empty, so no record is ever left lying in the queue.
+//
+// Engines (CNandProgrammer, CSpiProgrammer) implement the pure slots and call
+// stopWorker() first thing in their destructor: the worker calls virtual
+// functions (afterCommandSent) and must be gone before the engine's own part
+// is destroyed.
+
+#include "AdapterProtocol.h"
+#include "ProgMessage.h"
+
+#include <QMutex>
+#include <QPointer>
+#include <QString>
+#include <QThread>
+#include <QWidget>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CDeviceItem;
+class CMemoryNode;
+
+class CProgrammer : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Result codes of the engine operations.
+    static constexpr int Refused = 129;      // a message was logged
+    static constexpr int SizeMismatch = 130;
+
+    explicit CProgrammer(CDeviceItem *device, QObject *parent = nullptr);
+    ~CProgrammer() override;
+
+    // --- engine slots, in their fixed order
+    // Called by the worker after each record was sent.
+    virtual void afterCommandSent(const CProgCommand &record) = 0;
+    // Queues {0x1D, value}; not used by the application.
+    virtual int sendParam1D(uint8_t value);
+    // A length rounded up to a multiple of 4; not used by the application.
+    virtual uint32_t alignBuffer(uint8_t *pointer, uint32_t length);
+    virtual void saveBlocks(uint32_t firstBlock, uint32_t blockCount, const QString &path);
+    virtual void reservedHookA(int argument);
+    // Queues the set-target command 0x10 (tag 'J', 2-byte reply).
+    virtual void setTarget(uint8_t adapterKind) = 0;
+    virtual void putLE32(uint8_t *destination, uint32_t value) = 0;
+    virtual int startReadOp(uint64_t address, uint64_t length, int opCode) = 0;
+    virtual int startErase(uint64_t address, uint64_t length) = 0;
+    virtual int startProgram(uint64_t address, uint64_t length) = 0;
+    // Adjusts a typed range to the chip's units, in place.
+    virtual void normalizeRange(uint64_t &address, uint64_t &length) = 0;
+    virtual int reservedHookB();
+    virtual void readIdAt(int32_t address) = 0;
+    virtual void readIdAt2(int32_t address);
+    // Little-endian value of 1, 2, 3 or 4 bytes; any other count reads 4.
+    virtual uint32_t getLE(const uint8_t *pointer, int count);
+    virtual int detect();
+    virtual int reservedHookC();
+    virtual int reservedHookD();
+    virtual int reservedHookE();
+    virtual int reservedHookF();
+    // 0: main buffer; NAND 1: target buffer; else null.
+    virtual CMemoryNode *buffer(int index) = 0;
+    // A message the window does not handle itself; true when it ended an
+    // operation whose completion code is the message's tag.
+    virtual bool handleMessage(CProgMessage *message) = 0;
+    virtual bool loadFile(const QString &path) = 0;
+    virtual void saveNamedBuffer(const QString &bufferName, const QString &path) = 0;
+    virtual void fillRandom();
+    virtual bool tryLockBuffer();
+    virtual void unlockBuffer();
+    virtual void setSpeed(int speedIndex) = 0;
+    virtual void configurePins();
+    virtual void switchFirmware();
+    virtual void logChipSelects();
+    virtual void newChip();
+
+    // --- queueing, on the GUI thread
+    // Copies up to 100 bytes into a new record and wakes the worker.
+    void queueCommand(const uint8_t *bytes, int32_t length, int32_t address, uint8_t tag, uint32_t replyLength);
+    void queueCommand(const Adapter::CPacket &packet, int32_t address, uint8_t tag, uint32_t replyLength);
+    // The worker sleeps ms milliseconds (at most 65535) in order with the traffic.
+    void queueSleep(unsigned milliseconds);
+    // The worker answers with a message of that tag and address and a
+    // zero-filled data block of size bytes, in order with the traffic.
+    void queueMarker(uint8_t tag, int32_t address, uint32_t size);
+    void selectChip(uint8_t chipEnable);
+    void endOperation();
+    // Program data for the next program command: size bytes from the buffer at
+    // byte offset address x packetSize(). Queue it before that command.
+    void queueDataJob(int32_t address, uint32_t size);
+    // The adapter's serial number and firmware type code, tag 'I'.
+    void readAdapterId();
+    // Drops the connection; the worker runs the connection procedure again.
+    void reconnect();
+    // Deletes every queued record (the window's Stop action).
+    void clearQueue();
+    // The bulk packet size: the transfer unit of message and job addresses.
+    int32_t packetSize() const;
+
+    // --- state the window reads
+    bool isConnected() const { return m_connected; }
+    uint32_t capabilities() const { return m_capabilities; }
+    QWidget *optionsPanel() const { return m_optionsPanel; }
+    CDeviceItem *device() const { return m_device; }
+    int pendingCommands() const;
+    int pendingDataJobs() const;
+
+signals:
+    void connectionChanged(bool connected);
+    void messageReady(CProgMessage *message);
+    void dataSent(unsigned int firstUnit, unsigned int unitsSent);
+
+protected:
+    void run() override;
+    void timerEvent(QTimerEvent *event) override;
+
+    // Ends the worker and waits for it; safe to call more than once.
+    void stopWorker();
+    // The set-target packet for this link (byte 3 from packetSize()).
+    void queueSetTarget(Adapter::CTargetSetup setup);
+    // After a program command: streams the oldest data job from source and
+    // reports it with dataSent. Does nothing after any other command. The
+    // job's byte offset is its address times unitBytes (0: packetSize()).
+    void streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes = 0);
+    // Takes ownership; the buffer lives as long as the engine.
+    CMemoryNode *addBuffer(CMemoryNode *buffer);
+
+    CDeviceItem *m_device = nullptr;
+    int m_timerId = 0;
+    std::atomic<const uint8_t *> m_firmware{nullptr};
+    bool m_altFirmware = false;
+    uint32_t m_capabilities = 0xCF;
+    std::atomic<int32_t> m_readPipe{Adapter::ShortReplyPipe};
+    std::atomic<uint32_t> m_maxTransfer{8192};
+    std::atomic<bool> m_connected{false};
+    int32_t m_opCode = 0;
+    uint64_t m_address = 0;
+    uint64_t m_length = 0;
+    std::vector<std::unique_ptr<CMemoryNode>> m_buffers;
+    QPointer<QWidget> m_optionsPanel;
+
+private:
+    // --- worker side
+    void connectFirstAttempt();
+    void reconnectAttempt();
+    // Steps 2 and 3 of the connection procedure with the firmware result.
+    void finishConnection(int32_t firmwareResult);
+    bool waitForReenumeration();
+    // Sleeps, but returns early (true) once the worker is told to stop.
+    bool sleepUnlessStopped(int milliseconds);
+    // Waits until there is something to do; false when the worker must end.
+    bool waitForWork();
+    void processQueue();
+    // False when the link was lost while sending it.
+    bool processRecord(const CProgCommand &record);
+    void readReply(const CProgCommand &record);
+    void dropLink();
+    void emitMessage(CProgMessage *message);
+
+    // --- queues
+    void pushCommand(std::unique_ptr<CProgCommand> record);
+    std::unique_ptr<CProgCommand> takeCommand();
+    std::unique_ptr<CProgMessage> popDataJob();
+    void clearDataJobs();
+    void wakeWorker();
+
+    mutable QMutex m_commandLock;
+    std::deque<std::unique_ptr<CProgCommand>> m_commands;
+    mutable QMutex m_jobLock;
+    QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
+    std::deque<std::unique_ptr<CProgMessage>> m_jobs;
+
+    std::atomic<bool> m_stop{false};
+    // Plain standard primitives: their hand-over is visible to the race
+    // checker of the sanitizer build, which does not see inside Qt.
+    std::mutex m_wakeLock;
+    std::condition_variable m_wake;
+    bool m_wakePending = false; // under m_wakeLock
+};

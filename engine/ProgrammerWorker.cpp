@@ -1,0 +1,225 @@
+// The worker side of CProgrammer: the connection procedure, the wait for
+// work, and the processing of each queued record.
+
+#include "Programmer.h"
+
+#include "MemoryNode.h"
+#include "UsbLibrary.h"
+
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+constexpr uint8_t FirstAttempt = 0;
+constexpr uint8_t LaterAttempt = 1;
+constexpr int32_t FirmwareAlreadyRunning = 2;
+constexpr int ReenumerationRounds = 100; // some 20 s in all
+constexpr int ReenumerationPollMs = 200;
+constexpr int ReenumerationSettleMs = 900;
+constexpr uint32_t MediumReplyMin = 257; // from here up to m_maxTransfer: 512-byte pieces
+constexpr uint32_t MediumReplyPiece = 512;
+} // namespace
+
+void CProgrammer::run()
+{
+    connectFirstAttempt();
+    while (waitForWork()) {
+        if (!m_connected) {
+            reconnectAttempt();
+            continue;
+        }
+        processQueue();
+    }
+    Usb::Close();
+    // Ends under the wake lock, which stopWorker takes after the join.
+    std::lock_guard<std::mutex> locker(m_wakeLock);
+}
+
+bool CProgrammer::waitForWork()
+{
+    std::unique_lock<std::mutex> locker(m_wakeLock);
+    // The queue test keeps a batch that was queued while the worker was busy
+    // from lying in the queue after its wake-up was consumed.
+    m_wake.wait(locker, [this] { return m_stop || m_wakePending || (m_connected && pendingCommands() > 0); });
+    m_wakePending = false;
+    return !m_stop;
+}
+
+bool CProgrammer::sleepUnlessStopped(int milliseconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::unique_lock<std::mutex> locker(m_wakeLock);
+    m_wake.wait_until(locker, deadline, [this] { return bool(m_stop); });
+    return m_stop;
+}
+
+// --- connection procedure
+
+void CProgrammer::connectFirstAttempt()
+{
+    if (Usb::Open() == 0)
+        return;
+    Usb::Close();
+    finishConnection(Usb::LoadFirmware(m_firmware, FirstAttempt));
+}
+
+void CProgrammer::reconnectAttempt()
+{
+    Usb::Close();
+    if (Usb::Open() == 0)
+        return;
+    Usb::Close();
+    m_readPipe = Adapter::ShortReplyPipe;
+    m_maxTransfer = 8192;
+    finishConnection(Usb::LoadFirmware(m_firmware, LaterAttempt));
+}
+
+void CProgrammer::finishConnection(int32_t firmwareResult)
+{
+    if (firmwareResult == 0)
+        return;
+    if (firmwareResult != FirmwareAlreadyRunning && !waitForReenumeration())
+        return;
+    if (m_stop)
+        return;
+    // The flag first, so a window that reacts to the signal already finds
+    // the engine connected.
+    m_connected = true;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(true);
+    }
+    Usb::Open();
+}
+
+bool CProgrammer::waitForReenumeration()
+{
+    for (int round = 0; round < ReenumerationRounds; ++round) {
+        if (sleepUnlessStopped(ReenumerationPollMs))
+            return false;
+        if (Usb::Open() != 0) {
+            sleepUnlessStopped(ReenumerationSettleMs);
+            Usb::Close();
+            return !m_stop;
+        }
+        Usb::Close();
+    }
+    return false;
+}
+
+// --- records
+
+void CProgrammer::processQueue()
+{
+    // A reconnect() from the GUI thread also ends the batch: the records wait
+    // for the new connection.
+    while (!m_stop && m_connected) {
+        std::unique_ptr<CProgCommand> record = takeCommand();
+        if (!record || !processRecord(*record))
+            return;
+    }
+}
+
+bool CProgrammer::processRecord(const CProgCommand &record)
+{
+    switch (record.Code()) {
+    case Adapter::Cmd::Sleep:
+        sleepUnlessStopped(record.bytes[1] * 256 + record.bytes[2]);
+        return true;
+    case Adapter::Cmd::Marker:
+        emitMessage(new CProgMessage(record.tag, record.address, record.replyLength, true));
+        return true;
+    default:
+        break;
+    }
+    if (Usb::Send(Adapter::CommandPipe, record.bytes, record.length) <= 0) {
+        dropLink();
+        return false;
+    }
+    afterCommandSent(record);
+    if (!m_stop && record.replyLength > 0)
+        readReply(record);
+    return true;
+}
+
+void CProgrammer::readReply(const CProgCommand &record)
+{
+    const int32_t pipe = record.address == -1 && record.replyLength <= Adapter::ShortReplyMax
+                             ? m_readPipe.load()
+                             : m_readPipe.load() + 1;
+    const uint32_t maxTransfer = m_maxTransfer;
+    uint32_t pieceSize = record.replyLength < maxTransfer && record.replyLength >= MediumReplyMin
+                             ? MediumReplyPiece
+                             : maxTransfer;
+    if (pieceSize == 0)
+        pieceSize = record.replyLength; // no limit set: one piece
+    const int32_t unit = packetSize();
+    const uint32_t advance = unit > 0 ? pieceSize / uint32_t(unit) : 0;
+
+    int32_t address = record.address;
+    uint32_t remaining = record.replyLength;
+    while (remaining > 0 && !m_stop) {
+        const uint32_t piece = std::min(remaining, pieceSize);
+        auto message = std::make_unique<CProgMessage>(record.tag, address, piece, true);
+        address = int32_t(uint32_t(address) + advance); // wraps, never overflows
+        remaining -= piece;
+        // The read asks for exactly the block's size, so the library can
+        // never write past it.
+        if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0)
+            emitMessage(message.release());
+        // A failed piece is dropped; the next ones are still read.
+    }
+}
+
+void CProgrammer::emitMessage(CProgMessage *message)
+{
+    CSignalSendGuard handOver;
+    emit messageReady(message);
+}
+
+void CProgrammer::dropLink()
+{
+    Usb::Close();
+    clearQueue();
+    clearDataJobs();
+    m_connected = false;
+    {
+        CSignalSendGuard handOver;
+        emit connectionChanged(false);
+    }
+    wakeWorker();
+}
+
+// --- program data
+
+void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes)
+{
+    if (record.Code() != Adapter::Cmd::Program)
+        return;
+    std::unique_ptr<CProgMessage> job = popDataJob();
+    if (!job)
+        return;
+    const uint32_t chunkMax = std::max<uint32_t>(m_maxTransfer, 1);
+    const int32_t unit = packetSize();
+    std::vector<uint8_t> transfer(chunkMax);
+    const int32_t offsetUnit = unitBytes > 0 ? unitBytes : unit;
+    uint64_t offset = uint64_t(uint32_t(job->address)) * uint64_t(std::max(offsetUnit, 0));
+    uint32_t sent = 0;
+    while (sent < job->size && !m_stop) {
+        const uint32_t n = std::min(job->size - sent, chunkMax);
+        // Bytes the source does not hold go out as erased flash, never as
+        // whatever the previous chunk left in the transfer buffer.
+        const uint8_t fill = source ? source->GetFillValue() : 0xFF;
+        std::memset(transfer.data(), fill, n);
+        if (source && offset >= source->GetBaseAddress())
+            source->Read(offset - source->GetBaseAddress(), transfer.data(), n);
+        Usb::Send(Adapter::DataPipe, transfer.data(), int32_t(n));
+        sent += n;
+        offset += n;
+    }
+    CSignalSendGuard handOver;
+    emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
+}
