@@ -1,6 +1,7 @@
 #include "Script.h"
 
 #include "AppDirectory.h"
+#include "Cmd.h"
 #include "FrameServices.h"
 #include "ScriptText.h"
 
@@ -331,9 +332,7 @@ void CScript::ParseIf(const QList<QByteArray> &words)
         m_ifOp = 1;
     else
         LogText("operator error");
-    bool ok = false;
-    const qulonglong value = words.at(3).toULongLong(&ok, 16);
-    m_ifValue = ok ? static_cast<uint32_t>(value) : 0;
+    m_ifValue = static_cast<uint32_t>(ParseHexArgument(QString::fromLatin1(words.at(3))));
 }
 
 QByteArray CScript::CommandLine(const QList<QByteArray> &words) const

@@ -40,6 +40,8 @@ void CFrameServices::SetSaveAllowed(bool) {}
 void CFrameServices::BufferChanged(CMemoryNode *) {}
 void CFrameServices::RefreshBadBlockView(int) {}
 void CFrameServices::ShowAddressRange(uint64_t, uint64_t, const void *) {}
+bool CFrameServices::LoadFileIntoTarget(const QString &) { return false; }
+QAction *CFrameServices::SaveAction() const { return nullptr; }
 bool CFrameServices::IsAdapterReady() const { return false; }
 bool CFrameServices::IsOperationRunning() const { return false; }
 bool CFrameServices::HasTarget() const { return false; }

@@ -15,6 +15,7 @@
 
 class CMemoryNode;
 class CDeviceItem;
+class QAction;
 
 class CFrameServices
 {
@@ -58,11 +59,18 @@ public:
     virtual void SetSaveAllowed(bool allowed);
     // The buffer's content changed: refresh every view that shows it.
     virtual void BufferChanged(CMemoryNode *buffer);
-    // Repaint bad-block view 1 (source) or 2 (target).
+    // Repaint bad-block view 1 (source) or 2 (target); 0 repaints both, and
+    // only while the "BadBlock" tab is the current one.
     virtual void RefreshBadBlockView(int view);
     // Scroll the range [start, start + length) into sight in the hex views whose
     // buffer holds it; askingView is the bad-block view that asks, if any.
     virtual void ShowAddressRange(uint64_t start, uint64_t length, const void *askingView = nullptr);
+    // Load a file into the current target's buffer (the programmer's loadFile);
+    // false when there is no target to take it.
+    virtual bool LoadFileIntoTarget(const QString &path);
+    // The window's Save action, offered in the hex view's context menu while it
+    // is enabled; null without a window.
+    virtual QAction *SaveAction() const;
 
     // --- operation state, for the console and the engines
     // The adapter is connected and initialised.
@@ -84,7 +92,11 @@ public:
     // Adapter-gone display, programmer reconnect, "Please wait..." box.
     virtual void ReinitUsb();
     virtual void ClearLog();
+    // Closes the open log file; when enabled, opens fileName in the temporary
+    // folder for appending and writes "Log Start" and a line end.
     virtual void SetLogFileEnabled(bool enable, const QString &fileName);
+    // The log panel's style sheet becomes
+    // "QPlainTextEdit{background-color:#" + colorHex + "}" (not validated).
     virtual void SetLogBackground(const QString &colorHex);
     // Speed label and slider follow n; the programmer gets setSpeed(n).
     virtual void ApplySpeed(int n);

@@ -82,6 +82,8 @@ void CProgrammer::configurePins() {}
 void CProgrammer::switchFirmware() {}
 void CProgrammer::logChipSelects() {}
 void CProgrammer::newChip() {}
+void CProgrammer::smartCopy() {}
+int CProgrammer::correctFromFiles(bool) { return 1; }
 
 // --- queueing
 

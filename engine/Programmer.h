@@ -91,6 +91,13 @@ public:
     virtual void switchFirmware();
     virtual void logChipSelects();
     virtual void newChip();
+    // The NAND tools behind the console's SMTCPY and MFC; other engines have
+    // none and do nothing. smartCopy lays the image out around the socket
+    // chip's bad blocks and programs it. correctFromFiles repairs single-bit
+    // read errors from several reads; 1 when it refused (refuse set, or
+    // nothing to correct), 0 otherwise.
+    virtual void smartCopy();
+    virtual int correctFromFiles(bool refuse);
 
     // --- queueing, on the GUI thread
     // Copies up to 100 bytes into a new record and wakes the worker.

@@ -1,0 +1,86 @@
+#pragma once
+
+// The console's command processor: one process-wide instance that owns the
+// command table of the current programmer and the running script. Every line
+// the console, the window's actions or a script hand in is dispatched here.
+// All of it runs on the GUI thread.
+
+#include "Cmd.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CProgrammer;
+class CScript;
+
+// Programmer capability bits that decide which commands are registered.
+namespace CmdCapability {
+inline constexpr uint32_t Detect = 0x01;
+inline constexpr uint32_t Erase = 0x02;
+inline constexpr uint32_t BlankCheck = 0x04;
+inline constexpr uint32_t Program = 0x08;  // PROGRAM and WRITE
+inline constexpr uint32_t NandTools = 0x10; // NEWCHIP, MFC, SMTCPY
+inline constexpr uint32_t Save = 0x40;
+inline constexpr uint32_t Verify = 0x80;
+} // namespace CmdCapability
+
+class CCmdProcessor
+{
+public:
+    CCmdProcessor();
+    ~CCmdProcessor();
+    CCmdProcessor(const CCmdProcessor &) = delete;
+    CCmdProcessor &operator=(const CCmdProcessor &) = delete;
+
+    // Rebuilds the table for a newly set-up target; null leaves it empty.
+    void BuildCommands(CProgrammer *programmer);
+    // Deletes every command, forgets the awaited code and stops the script.
+    void ClearCommands();
+    // Forgets the awaited code and unloads the script (start of a target set-up).
+    void ResetScript();
+
+    // The first command whose name equals name ignoring case, or null.
+    CCmd *FindCommand(const QString &name) const;
+    // Echoes and dispatches one line; CMD_BAD when it names no command.
+    int RunCommand(const QString &line);
+    // Logs " " + name for every command, in registration order.
+    void ListCommands() const;
+    // Tab completion: cycles current through the names starting with prefix.
+    bool CompleteCommand(const QString &prefix, QString &current) const;
+    // An operation of the programmer ended with code: resumes a script that
+    // waits for it.
+    void NotifyConsole(int code);
+
+    // Runs script lines until the script waits or ends.
+    int RunScript();
+    // Every line entered in the console, possibly empty.
+    void OnConsoleLine(const QString &text);
+
+    CProgrammer *programmer() const { return m_programmer; }
+    const std::vector<std::unique_ptr<CCmd>> &commands() const { return m_commands; }
+    CScript &script() { return *m_script; }
+
+    uint8_t awaitCode() const { return m_awaitCode; }
+    void setAwaitCode(uint8_t code) { m_awaitCode = code; }
+    // Values read by the script conditions PEEK, MEMORY and FLASHSET.
+    uint32_t peekValue() const { return m_peekValue; }
+    uint32_t memoryValue() const { return m_memoryValue; }
+    uint8_t flashSetValue() const { return m_flashSetValue; }
+
+private:
+    template <class Command>
+    void Register(uint32_t capabilities, uint32_t requiredBit = 0);
+
+    CProgrammer *m_programmer = nullptr;
+    std::vector<std::unique_ptr<CCmd>> m_commands;
+    uint32_t m_peekValue = 0;
+    uint32_t m_memoryValue = 0;
+    uint8_t m_awaitCode = 0; // completion code a paused script waits for; 0 = none
+    uint8_t m_flashSetValue = 0;
+    std::unique_ptr<CScript> m_script;
+};
+
+extern CCmdProcessor g_cmdProcessor;

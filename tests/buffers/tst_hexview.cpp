@@ -1,0 +1,501 @@
+// The hex view as a widget: what a paint reads and draws, the caret and its
+// blink, editing, the key table, ranges brought into sight, scrolling by
+// wheel and page drag.
+
+#include "FileMemoryNode.h"
+#include "HexText.h"
+#include "HexView.h"
+#include "MemoryNode.h"
+#include "RecordingFrame.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr quint64 kGiB = quint64(1) << 30;
+
+struct SRead
+{
+    uint64_t offset;
+    uint64_t length;
+};
+
+// The real buffers, with a note of every Read a paint makes.
+class CObservedMemory : public CMemoryNode
+{
+public:
+    using CMemoryNode::CMemoryNode;
+    uint64_t Read(uint64_t offset, uint8_t *destination, uint64_t length) override
+    {
+        reads.push_back({offset, length});
+        return CMemoryNode::Read(offset, destination, length);
+    }
+    std::vector<SRead> reads;
+};
+
+class CObservedFile : public CFileMemoryNode
+{
+public:
+    using CFileMemoryNode::CFileMemoryNode;
+    uint64_t Read(uint64_t offset, uint8_t *destination, uint64_t length) override
+    {
+        reads.push_back({offset, length});
+        return CFileMemoryNode::Read(offset, destination, length);
+    }
+    std::vector<SRead> reads;
+};
+
+bool WriteAt(const QString &path, qint64 size, qint64 at, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.resize(size) && file.seek(at) && file.write(bytes) == bytes.size();
+}
+
+// A shown view; with the focus it shows (and blinks) its caret, which the
+// tests that compare painted text leave out.
+std::unique_ptr<CHexView> ShownView(CMemoryNode *buffer, QSize size = QSize(600, 300), bool focus = false)
+{
+    auto view = std::make_unique<CHexView>(buffer);
+    view->resize(size);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get()))
+        return nullptr;
+    if (focus) {
+        view->activateWindow();
+        if (!QTest::qWaitForWindowActive(view.get()))
+            return nullptr;
+        view->setFocus();
+        QCoreApplication::processEvents();
+    }
+    return view;
+}
+
+QImage Grab(CHexView &view)
+{
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// How the view draws a text at a point: the same font, colour and opaque
+// background on a white image.
+QImage Rendered(const CHexView &view, const QString &text, const QColor &colour, const QColor &background)
+{
+    const QFontMetrics metrics(view.font());
+    QImage image(metrics.horizontalAdvance(text), metrics.height(), QImage::Format_RGB32);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.setFont(view.font());
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(background);
+    painter.setPen(colour);
+    painter.drawText(QPoint(0, metrics.ascent()), text);
+    return image;
+}
+
+// Whether the view shows `text` with its top-left at `at`.
+bool Shows(CHexView &view, const QImage &grab, QPoint at, const QString &text, const QColor &colour,
+           const QColor &background = Qt::white)
+{
+    const QImage expected = Rendered(view, text, colour, background);
+    return grab.copy(QRect(at, expected.size())) == expected;
+}
+
+int CountColour(const QImage &image, const QRect &area, const QColor &colour)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+const QColor kPurple(150, 0, 150);
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+const QColor kGrey(192, 192, 192);
+
+} // namespace
+
+class TestHexView : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Row `row` of the view: its address, hex and character cells' corners.
+    static QPoint AddressAt(const CHexView &view, int row)
+    {
+        return QPoint(view.layout().Content().left() - view.layout().HorizontalOffset(), view.layout().RowTop(row));
+    }
+    static QPoint HexAt(const CHexView &view, int row)
+    {
+        return AddressAt(view, row) + QPoint(view.layout().AddressWidth(), 0);
+    }
+    static QPoint CharsAt(const CHexView &view, int row)
+    {
+        return AddressAt(view, row) + QPoint(view.layout().CharColumnStart(), 0);
+    }
+
+private slots:
+    void emptyBufferShowsHeaderOnly()
+    {
+        CObservedMemory buffer(QStringLiteral("SPI"), 0, 0, 0xFF);
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        const QImage image = Grab(*view);
+        const CHexLayout &layout = view->layout();
+        QVERIFY(buffer.reads.empty());
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QVERIFY(Shows(*view, image, layout.Content().topLeft(), HexHeaderText(), kRed, kGrey));
+        QCOMPARE(CountColour(image, QRect(layout.Content().left(), layout.RowTop(0), layout.Content().width(), 40),
+                             Qt::white),
+                 layout.Content().width() * 40);
+    }
+
+    void sixteenBytesShowOneRow()
+    {
+        CObservedMemory buffer(QStringLiteral("SPI"), 0, 16, 0xFF);
+        for (int i = 0; i < 16; ++i)
+            buffer.SetByte(uint64_t(i), uint8_t(0x30 + i));
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        buffer.reads.clear();
+        const QImage image = Grab(*view);
+        QCOMPARE(buffer.reads.size(), size_t(1));
+        QCOMPARE(buffer.reads[0].offset, uint64_t(0));
+        QCOMPARE(buffer.reads[0].length, uint64_t(16));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 0), QStringLiteral("00000000"), kPurple));
+        QVERIFY(Shows(*view, image, HexAt(*view, 0), QStringLiteral("30 31 32 33 34 35 36 37-38 39 3A 3B 3C 3D 3E 3F"),
+                      kBlue));
+        QVERIFY(Shows(*view, image, CharsAt(*view, 0), QStringLiteral("0123456789:;<=>?"), Qt::black));
+        // Nothing below the one row.
+        const QRect below(view->layout().Content().left(), view->layout().RowTop(1), view->layout().Content().width(),
+                          view->layout().RowHeight() * 3);
+        QCOMPARE(CountColour(image, below, Qt::white), below.width() * below.height());
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+    }
+
+    void paintReadsAtMostOnePaintWorth_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<quint64>("firstRow");
+        QTest::newRow("ordinary") << QSize(600, 300) << quint64(0);
+        QTest::newRow("scrolled") << QSize(600, 300) << quint64(0x1234);
+        QTest::newRow("taller than 96 rows") << QSize(600, 1800) << quint64(77);
+        QTest::newRow("at the end") << QSize(600, 1800) << quint64(~0ull);
+    }
+    void paintReadsAtMostOnePaintWorth()
+    {
+        QFETCH(QSize, size);
+        QFETCH(quint64, firstRow);
+        CObservedMemory buffer(QStringLiteral("SPI"), 0, 0x100000 + 5, 0xFF);
+        auto view = ShownView(&buffer, size);
+        QVERIFY(view);
+        view->ShowRange(firstRow == ~0ull ? 0x100004 : firstRow * 16, firstRow == ~0ull ? 0x100004 : firstRow * 16, false);
+        buffer.reads.clear();
+        Grab(*view);
+        QCOMPARE(buffer.reads.size(), size_t(1));
+        const SRead read = buffer.reads[0];
+        QVERIFY(read.length <= 1536);
+        QCOMPARE(read.offset, view->layout().FirstRow() * 16);
+        QVERIFY(read.offset + read.length <= buffer.GetSize());
+        QCOMPARE(read.length, std::min<uint64_t>(uint64_t(view->layout().VisibleRows()) * 16,
+                                                 buffer.GetSize() - read.offset));
+    }
+
+    void fileBackedPast4GiB()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("sparse.bin"));
+        const quint64 size = 5 * kGiB;
+        QVERIFY(WriteAt(path, qint64(size), qint64(4 * kGiB) - 16, QByteArray("nearly 4 GiB....past 4 GiB......")));
+        CObservedFile buffer(QStringLiteral("Nand"), 0, size);
+        QVERIFY(buffer.LoadFile(path, false));
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        QCOMPARE(view->layout().AddressDigits(), 10);
+        // From the end backwards, so the range's first row becomes the top row.
+        view->ShowRange(size - 1, size - 1, false);
+        view->ShowRange(4 * kGiB - 16, 4 * kGiB + 15, true);
+        QCOMPARE(view->layout().FirstRow(), 4 * kGiB / 16 - 1);
+        buffer.reads.clear();
+        const QImage image = Grab(*view);
+        QCOMPARE(buffer.reads.size(), size_t(1));
+        QCOMPARE(buffer.reads[0].offset, 4 * kGiB - 16);
+        QVERIFY(buffer.reads[0].length <= 1536);
+        // The header's labels move with the wider address column.
+        const QPoint header = view->layout().Content().topLeft() + QPoint(2 * view->layout().CharWidth(), 0);
+        QVERIFY(Shows(*view, image, header, HexHeaderText(), kRed, kGrey));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 0), QStringLiteral("00FFFFFFF0"), kPurple));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 1), QStringLiteral("0100000000"), kPurple));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 2), QStringLiteral("0100000010"), kPurple));
+        QVERIFY(Shows(*view, image, CharsAt(*view, 1), QStringLiteral("past 4 GiB......"), Qt::black));
+        QVERIFY(Shows(*view, image, HexAt(*view, 2), QStringLiteral("00 00 00 00 00 00 00 00-00 00 00 00 00 00 00 00"),
+                      kBlue));
+        // The scroll bar's end is the buffer's last row.
+        QScrollBar *bar = view->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        bar->setValue(bar->maximum());
+        QCOMPARE(view->layout().FirstRow(), view->layout().MaxFirstRow());
+    }
+
+    void scrollBarCoversHugeBuffers()
+    {
+        // 64 GiB is 2^32 rows, more than a scroll bar counts.
+        const QString path = m_dir.filePath(QStringLiteral("huge.bin"));
+        QVERIFY(WriteAt(path, qint64(64 * kGiB), 0, QByteArray("x")));
+        CFileMemoryNode buffer(QStringLiteral("Nand"), 0, 64 * kGiB);
+        QVERIFY(buffer.LoadFile(path, false));
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        QScrollBar *bar = view->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum() / 2);
+        const uint64_t middle = view->layout().FirstRow();
+        QVERIFY(middle > view->layout().MaxFirstRow() / 4 && middle < view->layout().MaxFirstRow() / 4 * 3);
+        bar->setValue(bar->maximum());
+        QCOMPARE(view->layout().FirstRow(), view->layout().MaxFirstRow());
+        view->ShowRange(32 * kGiB, 32 * kGiB, true);
+        QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= view->layout().FullRows());
+    }
+
+    void typingEditsInMemory()
+    {
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x100, 0xFF);
+        auto view = ShownView(&buffer, QSize(600, 300), true);
+        QVERIFY(view);
+        QSignalSpy edited(view.get(), &CHexView::dataEdited);
+        QTest::keyClick(view.get(), Qt::Key_A);
+        QTest::keyClick(view.get(), Qt::Key_5);
+        uint8_t byte = 0;
+        buffer.Read(0, &byte, 1);
+        QCOMPARE(byte, uint8_t(0xA5));
+        QCOMPARE(view->caret(), (SHexCaret{1, true}));
+        QCOMPARE(edited.count(), 2);
+        // Lower-case letters arrive as the same keys.
+        QTest::keyClick(view.get(), 'c');
+        buffer.Read(1, &byte, 1);
+        QCOMPARE(byte, uint8_t(0xCF));
+        // Other keys and shortcuts edit nothing.
+        QTest::keyClick(view.get(), Qt::Key_G);
+        QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+        buffer.Read(1, &byte, 1);
+        QCOMPARE(byte, uint8_t(0xCF));
+        QCOMPARE(edited.count(), 3);
+        // The last nibble stays under the caret once written.
+        QTest::keyClick(view.get(), Qt::Key_End);
+        QTest::keyClick(view.get(), Qt::Key_0);
+        QTest::keyClick(view.get(), Qt::Key_1);
+        buffer.Read(0xFF, &byte, 1);
+        QCOMPARE(byte, uint8_t(0xF1));
+        QCOMPARE(view->caret(), (SHexCaret{0xFF, false}));
+    }
+
+    void typingWhileBusyChangesNothing()
+    {
+        CRecordingFrame frame;
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x100, 0xFF);
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        QVERIFY(buffer.TryLock());
+        QTest::keyClick(view.get(), Qt::Key_0);
+        buffer.Unlock();
+        uint8_t byte = 0;
+        buffer.Read(0, &byte, 1);
+        QCOMPARE(byte, uint8_t(0xFF));
+        QCOMPARE(frame.log, QStringList{QStringLiteral("Busy")});
+    }
+
+    void typingIntoFileBackedChangesNothing()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("image.bin"));
+        QVERIFY(WriteAt(path, 0x100, 0, QByteArray(16, '\0')));
+        CFileMemoryNode buffer(QStringLiteral("Nand"), 0, 0x100);
+        QVERIFY(buffer.LoadFile(path, false));
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        QVERIFY(!view->initAction());
+        QSignalSpy edited(view.get(), &CHexView::dataEdited);
+        QTest::keyClick(view.get(), Qt::Key_A);
+        QTest::keyClick(view.get(), Qt::Key_5);
+        QCOMPARE(view->caret(), (SHexCaret{1, true}));
+        uint8_t byte = 0xEE;
+        buffer.Read(0, &byte, 1);
+        QCOMPARE(byte, uint8_t(0));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(2), QByteArray(2, '\0'));
+        QCOMPARE(edited.count(), 0);
+    }
+
+    void keysOnSixteenBytes_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<quint64>("offset");
+        QTest::addColumn<bool>("high");
+        QTest::newRow("end") << QList<int>{Qt::Key_End} << quint64(15) << false;
+        QTest::newRow("right at the end") << QList<int>{Qt::Key_End, Qt::Key_Right} << quint64(15) << false;
+        QTest::newRow("home") << QList<int>{Qt::Key_End, Qt::Key_Home} << quint64(0) << true;
+        QTest::newRow("left at the start") << QList<int>{Qt::Key_Left} << quint64(0) << true;
+        QTest::newRow("right, right, left") << QList<int>{Qt::Key_Right, Qt::Key_Right, Qt::Key_Left} << quint64(0)
+                                            << false;
+        QTest::newRow("down") << QList<int>{Qt::Key_Down} << quint64(15) << false;
+        QTest::newRow("page down") << QList<int>{Qt::Key_PageDown} << quint64(15) << false;
+        QTest::newRow("up") << QList<int>{Qt::Key_Right, Qt::Key_Up} << quint64(0) << true;
+    }
+    void keysOnSixteenBytes()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(quint64, offset);
+        QFETCH(bool, high);
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 16, 0xFF);
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        for (int key : keys)
+            QTest::keyClick(view.get(), Qt::Key(key));
+        QCOMPARE(view->caret(), (SHexCaret{offset, high}));
+    }
+
+    void keysScrollToTheCaret()
+    {
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x10000, 0xFF);
+        auto view = ShownView(&buffer, QSize(600, 300), true);
+        QVERIFY(view);
+        const int fullRows = view->layout().FullRows();
+        QTest::keyClick(view.get(), Qt::Key_PageDown);
+        QCOMPARE(view->caret().offset, uint64_t(view->layout().VisibleRows() - 1) * 16);
+        QCOMPARE(view->layout().FirstRow(), uint64_t(view->layout().VisibleRows() - 1 - fullRows + 1));
+        QTest::keyClick(view.get(), Qt::Key_End);
+        QCOMPARE(view->layout().FirstRow(), view->layout().MaxFirstRow());
+        QCOMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+        QVERIFY(!view->caretRect().isEmpty());
+        QTest::keyClick(view.get(), Qt::Key_Home);
+        QCOMPARE(view->layout().FirstRow(), uint64_t(0));
+    }
+
+    void caretBlinkRepaintsOneCell()
+    {
+        CObservedMemory buffer(QStringLiteral("SPI"), 0, 0x100, 0xFF);
+        buffer.SetByte(0x12, 0x5A);
+        auto view = ShownView(&buffer, QSize(600, 300), true);
+        QVERIFY(view);
+        view->SetCaret(0x12, false);
+        const QRect cell = view->caretRect();
+        QCOMPARE(cell, view->layout().CaretRect(0x12, false));
+        QVERIFY(!cell.isEmpty());
+        // The caret appears within a blink or two.
+        QVERIFY(QTest::qWaitFor([&] { return view->caretShown(); }, 3 * CHexView::kBlinkMs));
+        buffer.reads.clear();
+        view->viewport()->repaint(cell);
+        QCOMPARE(buffer.reads.size(), size_t(1));
+        QCOMPARE(buffer.reads[0].offset, uint64_t(0x12));
+        QCOMPARE(buffer.reads[0].length, uint64_t(1));
+        const QImage image = Grab(*view);
+        // Under the caret: the digit "A" darkened, nothing pure white.
+        QCOMPARE(CountColour(image, cell, Qt::white), 0);
+        QVERIFY(QTest::qWaitFor([&] { return !view->caretShown(); }, 3 * CHexView::kBlinkMs));
+        // Losing the focus removes the caret.
+        view->clearFocus();
+        QCoreApplication::processEvents();
+        QVERIFY(view->caretRect().isEmpty());
+        QVERIFY(!view->caretShown());
+    }
+
+    void showRange_data()
+    {
+        QTest::addColumn<quint64>("start");
+        QTest::addColumn<quint64>("end");
+        QTest::addColumn<quint64>("firstRow");
+        // Base 0x10000, 4 KiB, 21 full rows in sight from row 0.
+        QTest::newRow("already in sight") << quint64(0x10010) << quint64(0x10020) << quint64(0);
+        QTest::newRow("below the view") << quint64(0x10800) << quint64(0x10800) << quint64((0x800 + 16) / 16 - 21);
+        QTest::newRow("long range after the view") << quint64(0x10800) << quint64(0x10F00) << quint64(0x80);
+        QTest::newRow("last byte") << quint64(0x10FFF) << quint64(0x10FFF) << quint64(0x100 - 21);
+    }
+    void showRange()
+    {
+        QFETCH(quint64, start);
+        QFETCH(quint64, end);
+        QFETCH(quint64, firstRow);
+        CMemoryNode buffer(QStringLiteral("SPI"), 0x10000, 0x1000, 0xFF);
+        auto view = ShownView(&buffer, QSize(600, 2 + 13 + 3 + 13 * 21 + 2 + 2));
+        QVERIFY(view);
+        // The rows fit the font's line height; the cases assume 21 full rows.
+        if (view->layout().FullRows() != 21) {
+            view->resize(600, view->height() + (21 - view->layout().FullRows()) * view->layout().RowHeight());
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(view->layout().FullRows(), 21);
+        view->ShowRange(start, end, true);
+        QCOMPARE(view->layout().FirstRow(), firstRow);
+        QCOMPARE(quint64(view->verticalScrollBar()->value()), firstRow);
+    }
+
+    void showRangeHorizontally()
+    {
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x1000, 0xFF);
+        auto view = ShownView(&buffer, QSize(250, 300));
+        QVERIFY(view);
+        QVERIFY(view->horizontalScrollBar()->isVisible());
+        view->ShowRange(0x0F, 0x0F, true);
+        const CHexLayout &layout = view->layout();
+        const int right = layout.AddressWidth() + layout.CharWidth() * (15 * 3 + 2);
+        QCOMPARE(layout.HorizontalOffset(), right - layout.Content().width());
+        QCOMPARE(view->horizontalScrollBar()->value(), layout.HorizontalOffset());
+        view->ShowRange(0x20, 0x20, true);
+        QCOMPARE(layout.HorizontalOffset(), layout.AddressWidth());
+    }
+
+    void mousePlacesCaretAndScrolls()
+    {
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x10000, 0xFF);
+        auto view = ShownView(&buffer, QSize(600, 300), true);
+        QVERIFY(view);
+        const QRect cell = view->layout().CaretRect(0x35, true);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 1, cell.center().y()));
+        QCOMPARE(view->caret(), (SHexCaret{0x35, true}));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
+                           QPoint(cell.left() + 1 + view->layout().CharWidth(), cell.center().y()));
+        QCOMPARE(view->caret(), (SHexCaret{0x35, false}));
+
+        // Three notches down scroll three rows; one up scrolls one back.
+        QWheelEvent down(QPointF(50, 50), view->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                         QPoint(0, -360), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &down);
+        QCOMPARE(view->layout().FirstRow(), uint64_t(3));
+        QWheelEvent up(QPointF(50, 50), view->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &up);
+        QCOMPARE(view->layout().FirstRow(), uint64_t(2));
+        QCOMPARE(view->verticalScrollBar()->value(), 2);
+    }
+
+    void pageDragFollowsPointer()
+    {
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x10000, 0xFF);
+        auto view = ShownView(&buffer);
+        QVERIFY(view);
+        view->ShowRange(0x1000, 0x1000, true);
+        const uint64_t before = view->layout().FirstRow();
+        const int rowHeight = view->layout().RowHeight();
+        QWidget *port = view->viewport();
+        QTest::mousePress(port, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(port, QPoint(100, 100));
+        QTest::mouseMove(port, QPoint(100, 100 + 3 * rowHeight));
+        QCOMPARE(view->layout().FirstRow(), before - 3);
+        QCOMPARE(port->cursor().shape(), Qt::ClosedHandCursor);
+        QTest::mouseRelease(port, Qt::LeftButton, {}, QPoint(100, 100 + 3 * rowHeight));
+        QCOMPARE(port->cursor().shape(), Qt::IBeamCursor);
+    }
+};
+
+QTEST_MAIN(TestHexView)
+#include "tst_hexview.moc"
