@@ -65,6 +65,7 @@ void CFrameServices::SetLogFileEnabled(bool, const QString &) {}
 void CFrameServices::SetLogBackground(const QString &) {}
 void CFrameServices::ApplySpeed(int) {}
 void CFrameServices::StartScriptTimer(int) {}
+void CFrameServices::StopScriptTimer() {}
 void CFrameServices::ExitApplication(int) {}
 
 CFrameServices *Frame()

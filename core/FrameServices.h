@@ -107,7 +107,13 @@ public:
     virtual void SetLogBackground(const QString &colorHex);
     // Speed label and slider follow n; the programmer gets setSpeed(n).
     virtual void ApplySpeed(int n);
+    // Single-shot script timer; when it fires the window calls RunScript()
+    // of the command processor if a script is loaded. 0 ms resumes the
+    // script as soon as the events waiting now are handled.
     virtual void StartScriptTimer(int milliseconds);
+    // Cancels a pending script timer: the script was resumed another way or
+    // stopped, and a late timer would run its next line too early.
+    virtual void StopScriptTimer();
     virtual void ExitApplication(int code);
 };
 
