@@ -3,6 +3,10 @@
 
 namespace xrsim {
 
+namespace {
+constexpr uint32_t SmallPageData = 512;
+} // namespace
+
 CNandGeometry CNandGeometry::From(const CNandConfig &config)
 {
     CNandGeometry g;
@@ -18,7 +22,9 @@ CNandGeometry CNandGeometry::From(const CNandConfig &config)
     g.totalBlocks = uint64_t(g.blocksPerCe) * g.chipEnables;
     g.blockBytes = uint64_t(g.pageSize) * g.pagesPerBlock;
     g.totalBytes = g.blockBytes * g.totalBlocks;
-    g.columnBytes = BytesFor(g.pageSize);
+    // Small-page chips (512 data bytes) take one column cycle: their column
+    // address never passes 255, the read command picks the half page.
+    g.columnBytes = g.dataSize <= SmallPageData ? 1 : BytesFor(g.pageSize);
     g.rowBytes = BytesFor(g.pagesPerCe);
     uint64_t span = 1;
     while (span < g.pagesPerCe)

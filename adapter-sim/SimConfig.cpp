@@ -192,7 +192,7 @@ const std::vector<CKeyRule> &Rules()
          }},
         {"spi", "size", "bytes from 128 to 0x100000000 (default 0x1000000)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseUnsigned(v, 128, 1ull << 32), c.spi.size); }},
-        {"spi", "page_size", "bytes from 1 to 4096 (default 256; at45 528 or 512)",
+        {"spi", "page_size", "bytes from 1 to 4096 (default 256; at45 256, 264, 512, 528, 1024 or 1056)",
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 1, 4096, c.spi.pageSize); }},
         {"spi", "sfdp", "true or false (default true)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.sfdp); }},
@@ -203,6 +203,35 @@ const std::vector<CKeyRule> &Rules()
 }
 
 bool IsPowerOfTwo(uint64_t v) { return v && !(v & (v - 1)); }
+
+// The AT45 page organisations: binary pages, or 8 more bytes per 256.
+bool At45PageSize(uint32_t bytes)
+{
+    switch (bytes) {
+    case 256:
+    case 264:
+    case 512:
+    case 528:
+    case 1024:
+    case 1056:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Pages that fit a three-byte address: linear bytes, or the page number
+// above 9, 10 or 11 byte bits.
+uint64_t At45MaxPages(uint32_t pageBytes)
+{
+    constexpr uint64_t AddressSpace = 1ull << 24;
+    if (IsPowerOfTwo(pageBytes))
+        return AddressSpace / pageBytes;
+    uint64_t slot = 1;
+    while (slot < pageBytes)
+        slot <<= 1;
+    return AddressSpace / slot;
+}
 
 class CConfigReader
 {
@@ -323,18 +352,24 @@ void CConfigReader::CheckSpi(CSimConfig &config)
     const bool sizeGiven = Given("spi", "size");
     const bool pageGiven = Given("spi", "page_size");
     if (spi.kind == ESpiKind::At45) {
-        if (spi.pageSize != 528 && spi.pageSize != 512) {
+        // The flash default of 256 is no default for an at45 part.
+        if (!pageGiven)
+            spi.pageSize = 528;
+        if (!At45PageSize(spi.pageSize)) {
             if (pageGiven)
-                Report(0, "[spi] an at45 part has 528- or 512-byte pages, not " + std::to_string(spi.pageSize) + "; using 528");
+                Report(0, "[spi] an at45 part has pages of 256, 264, 512, 528, 1024 or 1056 bytes, not " +
+                              std::to_string(spi.pageSize) + "; using 528");
             spi.pageSize = 528;
         }
-        // 256-page sectors, at most 16384 pages (14 page bits in a three-byte address).
+        // 256-page sectors; the page number and the byte in the page share a
+        // three-byte address.
         const uint64_t pages = spi.size / spi.pageSize;
-        const bool fits = spi.size % spi.pageSize == 0 && pages % 256 == 0 && pages >= 256 && pages <= 16384;
+        const uint64_t maxPages = At45MaxPages(spi.pageSize);
+        const bool fits = spi.size % spi.pageSize == 0 && pages % 256 == 0 && pages >= 256 && pages <= maxPages;
         if (!fits) {
             if (sizeGiven)
                 Report(0, "[spi] an at45 size must be a multiple of 256 pages of " + std::to_string(spi.pageSize) +
-                              " bytes, at most 16384 pages; using 4096 pages");
+                              " bytes, at most " + std::to_string(maxPages) + " pages; using 4096 pages");
             spi.size = 4096ull * spi.pageSize;
         }
         return;

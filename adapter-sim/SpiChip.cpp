@@ -17,7 +17,18 @@ constexpr uint32_t FlashProgramUnit = 256;  // 0x1C counts serial flash data in 
 constexpr uint32_t At45SectorPages = 256;
 constexpr uint32_t At45Sector0aPages = 8;
 constexpr uint32_t At45BlockPages = 8;
-constexpr int At45ByteBits = 10;             // 528-byte pages: page << 10 | byte
+
+// AT45 pages of 264, 528 or 1056 bytes are addressed as page << bits | byte
+// with 9, 10 or 11 byte bits; the power-of-two pages linearly (0 bits).
+int At45ByteBits(uint32_t pageSize)
+{
+    if ((pageSize & (pageSize - 1)) == 0)
+        return 0;
+    int bits = 0;
+    while ((1u << bits) < pageSize)
+        ++bits;
+    return bits;
+}
 
 // A sink for data the chip will not take (an instruction it does not have).
 class CIgnoreSink : public CDataSink
@@ -32,8 +43,10 @@ public:
 CSpiChip::CSpiChip(const CSpiConfig &config, std::unique_ptr<CImageFile> image, CStats &stats)
     : CChip(stats), m_config(config), m_image(std::move(image))
 {
-    if (m_config.kind == ESpiKind::At45)
+    if (m_config.kind == ESpiKind::At45) {
         m_pages = uint32_t(m_config.size / m_config.pageSize);
+        m_at45ByteBits = At45ByteBits(m_config.pageSize);
+    }
     m_page.resize(m_config.pageSize);
     m_latch.resize(m_config.pageSize);
     m_touched.resize(m_config.pageSize);
@@ -80,13 +93,13 @@ std::unique_ptr<CReply> CSpiChip::IdReply(uint8_t opcode)
     return std::make_unique<CBytesReply>(std::vector<uint8_t>(), IdReplyBytes);
 }
 
-// Bit 7 ready, bits 5-2 the density, bit 0 set for binary 512-byte pages.
+// Bit 7 ready, bits 5-2 the density, bit 0 set for binary (power-of-two) pages.
 uint8_t CSpiChip::At45Status() const
 {
     int density = 3;
     for (uint64_t nominal = 128 * 1024; nominal < uint64_t(m_pages) * 512 && density < 15; nominal *= 2)
         density += 2;
-    return uint8_t(0x80 | (density << 2) | (m_config.pageSize == 512 ? 0x01 : 0x00));
+    return uint8_t(0x80 | (density << 2) | (m_at45ByteBits == 0 ? 0x01 : 0x00));
 }
 
 // What a status instruction reads on a chip at rest; 0xFF (a floating bus)
@@ -149,10 +162,10 @@ std::optional<uint64_t> CSpiChip::DecodeAddress(uint8_t opcode, size_t addressBy
 {
     if (!AddressWidthFits(addressBytes))
         return std::nullopt;
-    if (m_config.kind == ESpiKind::At45 && m_config.pageSize == 528) {
-        const uint64_t page = (raw >> At45ByteBits) % m_pages;
-        const uint64_t byte = raw & ((1u << At45ByteBits) - 1);
-        return page * 528 + byte % 528;
+    if (m_config.kind == ESpiKind::At45 && m_at45ByteBits != 0) {
+        const uint64_t page = (raw >> m_at45ByteBits) % m_pages;
+        const uint64_t byte = raw & ((1u << m_at45ByteBits) - 1);
+        return page * m_config.pageSize + byte % m_config.pageSize;
     }
     if (NineBitEeprom())
         raw |= uint64_t((opcode & spiop::EepromA8) ? 1 : 0) << 8;

@@ -1,8 +1,8 @@
 #pragma once
 
 // A serial flash, AT45 DataFlash or serial EEPROM. The chip keeps its bytes
-// in linear order; an AT45 part with 528-byte pages is addressed by page
-// number and byte within the page.
+// in linear order; an AT45 part with 264-, 528- or 1056-byte pages is
+// addressed by page number and byte within the page.
 
 #include "Chip.h"
 #include "ImageFile.h"
@@ -48,6 +48,7 @@ private:
     CSpiConfig m_config;
     std::unique_ptr<CImageFile> m_image;
     uint32_t m_pages = 0;  // AT45 pages
+    int m_at45ByteBits = 0; // AT45 pages of 264, 528 or 1056 bytes: 9, 10 or 11
     std::vector<uint8_t> m_page;
     std::vector<uint8_t> m_latch;
     std::vector<uint8_t> m_touched;

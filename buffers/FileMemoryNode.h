@@ -23,6 +23,8 @@
 #include <QFile>
 #include <QMutex>
 
+#include <vector>
+
 class CFileMemoryNode : public CMemoryNode
 {
 public:
@@ -73,6 +75,8 @@ private:
 
     static constexpr uint64_t CopyChunk = 1024;
 
+    // The image's side of a compare (GUI thread only, as Compare is).
+    std::vector<uint8_t> m_compareScratch;
     mutable QMutex m_fileLock;
     std::unique_ptr<QFile> m_file;
     QString m_filePath;

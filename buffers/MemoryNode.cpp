@@ -114,6 +114,10 @@ bool CMemoryNode::Compare(uint64_t address, uint32_t length, const uint8_t *chip
     const uint64_t offset = address - m_baseAddress;
     const uint64_t count = std::min<uint64_t>(length, m_size - offset);
     const uint8_t *mine = m_data.get() + offset;
+    // Equal ranges are the rule: one block compare, then the byte search
+    // only when there is a difference to locate.
+    if (std::memcmp(chipData, mine, count) == 0)
+        return true;
     for (uint64_t i = 0; i < count; ++i) {
         if (chipData[i] != mine[i]) {
             LogCompareFailure(address + i, chipData[i], mine[i]);

@@ -1,5 +1,8 @@
 #include "FrameServices.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 #include <cstdio>
 
 namespace {
@@ -22,6 +25,7 @@ QString CFrameServices::GetSaveFileName(const QString &, const QString &, const 
 QString CFrameServices::GetOpenFileName(const QString &, const QString &, const QString &) { return {}; }
 QString CFrameServices::WorkDir() const { return {}; }
 void CFrameServices::AddRecentFile(const QString &) {}
+void CFrameServices::OpenDeviceListFile(const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 void CFrameServices::StartProgress(uint32_t, uint32_t) {}
 void CFrameServices::SetProgressRange(uint32_t, uint32_t) {}
 void CFrameServices::SetProgressValue(uint32_t) {}

@@ -60,6 +60,10 @@ public:
     // Select another device (deferred); true when a change was started.
     virtual bool RequestTargetChange(const QString &deviceName);
     virtual void SetSaveAllowed(bool allowed);
+    // Opens a device list file with the desktop's default handler, so the
+    // operator can paste a line defined for an unknown chip; a missing file
+    // is the handler's to report.
+    virtual void OpenDeviceListFile(const QString &path);
     // The buffer's content changed: refresh every view that shows it.
     virtual void BufferChanged(CMemoryNode *buffer);
     // Repaint bad-block view 1 (source) or 2 (target); 0 repaints both, and

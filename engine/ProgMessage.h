@@ -8,6 +8,8 @@
 
 #include <QMetaType>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -30,6 +32,9 @@ class CProgMessage
 public:
     // A message with a data block of size bytes, zero-filled, or none.
     CProgMessage(uint8_t tag, int32_t address, uint32_t size, bool withData);
+    // A reply piece whose block the caller fills at once (not zero-filled:
+    // replies run to hundreds of megabytes); counted in the reply budget.
+    static std::unique_ptr<CProgMessage> ForReply(uint8_t tag, int32_t address, uint32_t size);
     virtual ~CProgMessage();
     CProgMessage(const CProgMessage &) = delete;
     CProgMessage &operator=(const CProgMessage &) = delete;
@@ -38,7 +43,24 @@ public:
     uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
     std::unique_ptr<uint8_t[]> data;
     uint8_t tag = 0;
+
+private:
+    uint32_t m_budgeted = 0; // bytes counted in the reply budget until deletion
 };
+
+// Reply pieces hold their memory from the worker's read until the receiver
+// deletes them. The worker waits for room before it reads the next piece, so
+// a fast adapter and a busy GUI thread never pile up hundreds of megabytes of
+// pieces, and the few blocks in flight are reused while still hot.
+namespace ReplyBudget {
+// Bytes of reply pieces that may be on their way at once.
+constexpr uint64_t Limit = 16u << 20;
+// Waits until `bytes` more fit, or nothing is in flight. False when stop was
+// set or the wait gave up after `timeout` (a receiver that keeps its pieces).
+bool WaitForRoom(uint64_t bytes, const std::atomic<bool> &stop, std::chrono::milliseconds timeout);
+// Bytes of the reply pieces not deleted yet.
+uint64_t InFlight();
+} // namespace ReplyBudget
 
 Q_DECLARE_METATYPE(CProgMessage *)
 

@@ -6,16 +6,36 @@
 #include <QMutexLocker>
 #include <QTimerEvent>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace {
 constexpr int ReconnectTimerMs = 3000;
+// Reply pieces (up to a few MiB each, ReplyBudget::Limit in flight) are
+// allocated on the worker and freed on the GUI thread by the thousand. The
+// allocator's defaults hand that memory back to the system and take it again
+// for the next pieces, a page fault per 4 KiB read; keeping it costs at most
+// the budget.
+constexpr int KeptFreeMemory = 64 << 20;
+constexpr int LargestHeapBlock = 32 << 20;
+
+void KeepReplyMemory()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_TRIM_THRESHOLD, KeptFreeMemory);
+        mallopt(M_MMAP_THRESHOLD, LargestHeapBlock);
+    });
+}
 } // namespace
 
 CProgrammer::CProgrammer(CDeviceItem *device, QObject *parent)
     : QThread(parent), m_device(device)
 {
+    KeepReplyMemory();
     qRegisterMetaType<CProgMessage *>("CProgMessage*");
     m_timerId = startTimer(ReconnectTimerMs);
 }

@@ -145,7 +145,8 @@ protected:
     void queueSetTarget(Adapter::CTargetSetup setup);
     // After a program command: streams the oldest data job from source and
     // reports it with dataSent. Does nothing after any other command. The
-    // job's byte offset is its address times unitBytes (0: packetSize()).
+    // job's byte offset is its address times unitBytes (0: packetSize()), and
+    // dataSent counts the units of that size that were sent.
     void streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes = 0);
     // Takes ownership; the buffer lives as long as the engine.
     CMemoryNode *addBuffer(CMemoryNode *buffer);
@@ -166,6 +167,7 @@ protected:
 
 private:
     // --- worker side
+    static void WarmReplyMemory();
     void connectFirstAttempt();
     void reconnectAttempt();
     // Steps 2 and 3 of the connection procedure with the firmware result.

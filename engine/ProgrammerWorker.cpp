@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -21,10 +22,12 @@ constexpr int ReenumerationPollMs = 200;
 constexpr int ReenumerationSettleMs = 900;
 constexpr uint32_t MediumReplyMin = 257; // from here up to m_maxTransfer: 512-byte pieces
 constexpr uint32_t MediumReplyPiece = 512;
+constexpr auto ReplyRoomTimeout = std::chrono::milliseconds(1000);
 } // namespace
 
 void CProgrammer::run()
 {
+    WarmReplyMemory();
     connectFirstAttempt();
     while (waitForWork()) {
         if (!m_connected) {
@@ -36,6 +39,24 @@ void CProgrammer::run()
     Usb::Close();
     // Ends under the wake lock, which stopWorker takes after the join.
     std::lock_guard<std::mutex> locker(m_wakeLock);
+}
+
+// The reply pieces are allocated on this thread. Touching the memory of a
+// full reply budget once lets the first large read find it mapped (the
+// allocator keeps it, see KeepReplyMemory) instead of paying a page fault for
+// every 4 KiB it reads.
+void CProgrammer::WarmReplyMemory()
+{
+    constexpr size_t Page = 4096;
+    const size_t bytes = size_t(ReplyBudget::Limit);
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[bytes]);
+    if (!block)
+        return;
+    // Volatile stores: the compiler must not drop the touch of memory that
+    // is freed unread.
+    volatile uint8_t *touch = block.get();
+    for (size_t at = 0; at < bytes; at += Page)
+        touch[at] = 0;
 }
 
 bool CProgrammer::waitForWork()
@@ -161,15 +182,24 @@ void CProgrammer::readReply(const CProgCommand &record)
 
     int32_t address = record.address;
     uint32_t remaining = record.replyLength;
+    bool budgeted = true; // a receiver that keeps its pieces stops the waiting for this reply
     while (remaining > 0 && !m_stop) {
         const uint32_t piece = std::min(remaining, pieceSize);
-        auto message = std::make_unique<CProgMessage>(record.tag, address, piece, true);
+        if (budgeted && !ReplyBudget::WaitForRoom(piece, m_stop, ReplyRoomTimeout))
+            budgeted = false;
+        if (m_stop)
+            break;
+        auto message = CProgMessage::ForReply(record.tag, address, piece);
         address = int32_t(uint32_t(address) + advance); // wraps, never overflows
         remaining -= piece;
         // The read asks for exactly the block's size, so the library can
-        // never write past it.
-        if (Usb::Receive(pipe, message->data.get(), int32_t(piece)) > 0)
+        // never write past it; a short read leaves zeros, never stale memory.
+        const int32_t received = Usb::Receive(pipe, message->data.get(), int32_t(piece));
+        if (received > 0) {
+            if (uint32_t(received) < piece)
+                std::memset(message->data.get() + received, 0, piece - uint32_t(received));
             emitMessage(message.release());
+        }
         // A failed piece is dropped; the next ones are still read.
     }
 }
@@ -220,6 +250,8 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
+    // Counted in the job's own units, so that the progress of a job whose
+    // unit is not the packet size (AT45 pages) ends where its range ends.
     CSignalSendGuard handOver;
-    emit dataSent(unsigned(job->address), unit > 0 ? sent / uint32_t(unit) : 0);
+    emit dataSent(unsigned(job->address), offsetUnit > 0 ? sent / uint32_t(offsetUnit) : 0);
 }

@@ -29,7 +29,7 @@ struct CGeometry
     int ces = 1;
 
     quint64 PagesPerCe() const { return quint64(pagesPerBlock) * blocks; }
-    int ColumnBytes() const { return BytesFor(pageSize); }
+    int ColumnBytes() const { return pageSize < 1024 ? 1 : BytesFor(pageSize); }
     int RowBytes() const { return BytesFor(PagesPerCe()); }
     quint64 PageOffset(int ce, quint64 row) const { return (ce * PagesPerCe() + row) * quint64(pageSize); }
 };

@@ -454,7 +454,10 @@ void TestSimLink::badConfiguration_data()
     QTest::newRow("worn block without count") << "[nand]\nworn_blocks=7\n" << "[nand] worn_blocks" << 512;
     QTest::newRow("weak bit 9") << "[nand]\nweak_bits=100:9\n" << "[nand] weak_bits" << 512;
     QTest::newRow("model too long") << "[nand]\nonfi_model=ABCDEFGHIJKLMNOPQRSTUVWXYZ\n" << "onfi_model" << 512;
-    QTest::newRow("AT45 page of 256") << "[spi]\nkind=at45\npage_size=256\n" << "528- or 512-byte pages" << 512;
+    QTest::newRow("AT45 page of 300") << "[spi]\nkind=at45\npage_size=300\n" << "pages of 256, 264, 512, 528, 1024 or 1056"
+                                      << 512;
+    QTest::newRow("AT45 too many 264-byte pages") << "[spi]\nkind=at45\npage_size=264\nsize=17301504\n"
+                                                  << "at most 32768 pages" << 512;
     QTest::newRow("SPI size not a power of two") << "[spi]\nsize=3000\n" << "not a power of two" << 512;
     QTest::newRow("binary noise") << QString::fromLatin1("\x01\x02\xFE[[\n=\n") << "" << 512;
 }

@@ -1,6 +1,6 @@
 // The simulated SPI chips driven through the exports with the packets the SPI
 // engine sends: serial flash with single, dual and quad opcodes and its erase
-// sizes, AT45 DataFlash in both page organisations, EEPROMs (nine-bit
+// sizes, AT45 DataFlash in its page organisations, EEPROMs (nine-bit
 // addressing included), status polling and the SFDP table.
 
 #include "SimAdapterHost.h"
@@ -344,26 +344,34 @@ void TestSimSpi::statusPolling()
 void TestSimSpi::at45_data()
 {
     QTest::addColumn<int>("pageSize");
-    QTest::newRow("528-byte pages") << 528;
-    QTest::newRow("binary 512-byte pages") << 512;
+    QTest::addColumn<int>("byteBits");     // 0: binary pages, addressed linearly
+    QTest::addColumn<int>("sector0bByte5");
+    QTest::newRow("528-byte pages") << 528 << 10 << 0x20;
+    QTest::newRow("binary 512-byte pages") << 512 << 0 << 0x10;
+    QTest::newRow("264-byte pages") << 264 << 9 << 0x10;
+    QTest::newRow("binary 256-byte pages") << 256 << 0 << 0x08;
+    QTest::newRow("1056-byte pages") << 1056 << 11 << 0x40;
+    QTest::newRow("binary 1024-byte pages") << 1024 << 0 << 0x20;
 }
 
 void TestSimSpi::at45()
 {
     QFETCH(int, pageSize);
+    QFETCH(int, byteBits);
+    QFETCH(int, sector0bByte5);
     const int pages = 4096;
-    const auto address = [&](int page) { return pageSize == 528 ? quint64(page) << 10 : quint64(page) * 512; };
+    const auto address = [&](int page) { return byteBits ? quint64(page) << byteBits : quint64(page) * pageSize; };
     QVERIFY(Start(QStringLiteral("kind=at45\nid=1F 26 00\npage_size=%1\nsize=%2").arg(pageSize).arg(pages * pageSize),
                   QByteArray(pages * pageSize, '\0')));
 
-    // Ready, 16 Mbit density, bit 0 telling the page organisation.
+    // Ready, density from the page count, bit 0 telling the page organisation.
     const QByteArray status = m_host.Command(CSimAdapterHost::Packet({0x31, 0x01, 0xD7, 0x01}, 64), 1, 2);
-    QCOMPARE(status, QByteArray(1, char(0xAC | (pageSize == 512 ? 1 : 0))));
+    QCOMPARE(status, QByteArray(1, char(0xAC | (byteBits == 0 ? 1 : 0))));
 
     // Sector 0a, then 0b: the second command differs in byte 5 only.
     const QByteArray sector0a = ErasePacket(0x7C, 3, 0, {0xD7, 0x80, 0x80});
     const QByteArray sector0b = ErasePacket(0x7C, 3, address(8), {0xD7, 0x80, 0x80});
-    QCOMPARE(int(quint8(sector0b[5])), pageSize == 528 ? 0x20 : 0x10);
+    QCOMPARE(int(quint8(sector0b[5])), sector0bByte5);
     QCOMPARE(m_host.Command(sector0a, 2, 2), Ok);
     QCOMPARE(Read(0x03, 3, 0, quint32(16 * pageSize)),
              QByteArray(8 * pageSize, '\xFF') + QByteArray(8 * pageSize, '\0'));
@@ -388,7 +396,7 @@ void TestSimSpi::at45()
     QCOMPARE(Program(ProgramPacket(pageSize & 0xFF, 3, address(9), 1, 0, ready), again), Ok);
     QCOMPARE(Read(0x03, 3, address(9), quint32(pageSize)), again);
     // A program for the other page organisation is refused.
-    QCOMPARE(Program(ProgramPacket(pageSize == 528 ? 0x00 : 0x10, 3, address(700), 1, 0, ready),
+    QCOMPARE(Program(ProgramPacket((pageSize & 0xFF) ? 0x00 : 0x10, 3, address(700), 1, 0, ready),
                      QByteArray(pageSize, '\x11')),
              Failed);
     QCOMPARE(Read(0x03, 3, address(700), quint32(pageSize)), QByteArray(pageSize, '\0'));

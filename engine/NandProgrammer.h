@@ -1,0 +1,180 @@
+#pragma once
+
+// The programmer engine for NAND flash chips. On top of the worker base it
+// knows the chip's geometry, detects the chip (a second chip enable and
+// unknown chips included), reads, verifies, blank-checks, erases and
+// programs it, and keeps two bad-block tables: the source table (bad blocks
+// of the image in the main buffer, from the markers in its spare areas) and
+// the target table (bad blocks of the chip in the socket, read after an
+// erase).
+//
+// Every operation is a chain on the GUI thread: the engine queues the ID read
+// with the operation's own tag, the ID reply is checked ("Are you sure?" for
+// a missing chip), then the operation's command batch is queued and its
+// replies are handed to the window's progress services as they arrive.
+//
+// Operations work in a window of blocks (start block and number of blocks)
+// chosen in the option panel; both buffers always share that window.
+
+#include "BadBlockTable.h"
+#include "NandGeometry.h"
+#include "NandReplyLayout.h"
+#include "NandWindowLink.h"
+#include "Programmer.h"
+
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class CDeviceItemNand;
+class CFileMemoryNode;
+class CNandOptionsPanel;
+
+class CNandProgrammer : public CProgrammer, public CNandWindowLink
+{
+    Q_OBJECT
+
+public:
+    static constexpr int IdBytes = 6;
+    using ChipId = std::array<uint8_t, IdBytes>;
+
+    // Completion codes of the operations (their tags).
+    static constexpr int DetectCode = 'H';
+    static constexpr int EraseCode = 'G';
+    static constexpr int ProgramCode = 'D';
+    // Capability mask: Detect, Erase and Blank check, no bit 6, bit 4 set.
+    static constexpr uint32_t Capabilities = 0x9F;
+
+    explicit CNandProgrammer(CDeviceItemNand *device, QObject *parent = nullptr);
+    ~CNandProgrammer() override;
+
+    // --- engine slots
+    void afterCommandSent(const CProgCommand &record) override;
+    void saveBlocks(uint32_t firstBlock, uint32_t blockCount, const QString &path) override;
+    void setTarget(uint8_t adapterKind) override;
+    void putLE32(uint8_t *destination, uint32_t value) override;
+    int startReadOp(uint64_t address, uint64_t length, int opCode) override;
+    int startErase(uint64_t address, uint64_t length) override;
+    int startProgram(uint64_t address, uint64_t length) override;
+    void normalizeRange(uint64_t &address, uint64_t &length) override;
+    void readIdAt(int32_t address) override;
+    int detect() override;
+    CMemoryNode *buffer(int index) override;
+    bool handleMessage(CProgMessage *message) override;
+    bool loadFile(const QString &path) override;
+    void saveNamedBuffer(const QString &bufferName, const QString &path) override;
+    void fillRandom() override;
+    bool tryLockBuffer() override;
+    void unlockBuffer() override;
+    void setSpeed(int speedIndex) override;
+    void configurePins() override;
+    void switchFirmware() override;
+    void logChipSelects() override;
+    void newChip() override;
+    int correctFromFiles(bool refuse) override;
+    void smartCopy() override;
+    // Queues the target steps that fill the target buffer with the image
+    // laid out for the socket chip's bad blocks; the last one programs it.
+    void buildTargetImage();
+
+    // --- what the main window needs besides the slots
+    const CBadBlockTable *sourceBbt() const override { return m_sourceBbt.get(); }
+    const CBadBlockTable *targetBbt() const override { return m_targetBbt.get(); }
+    void setBadBlockViews(QWidget *sourceView, QWidget *targetView) override;
+    QWidget *sourceView() const { return m_sourceView; }
+    QWidget *targetView() const { return m_targetView; }
+    // The read-completion check: queues the scan of the source markers, paced
+    // by 'T' markers; false (and a logged reason, if any) when not queued.
+    bool buildSourceBbt() override;
+    // The scan after an erase, over the erased range: 0x37 per block, 'N'.
+    void buildTargetBbt() override;
+
+    // --- state, for the window, the console and tests
+    CFileMemoryNode *mainBuffer() const { return m_mainBuffer; }
+    CFileMemoryNode *targetBuffer() const { return m_targetBuffer; }
+    CNandOptionsPanel *optionsPanelWidget() const;
+    const CNandGeometry &geometry() const { return m_geometry; }
+    CDeviceItemNand *nandDevice() const;
+    uint32_t startBlock() const { return m_startBlock; }
+    uint32_t blockCount() const { return m_blockCount; }
+    uint32_t markerOffset() const { return m_markerOffset; }
+    bool isIdKnown() const { return m_idKnown; }
+
+    // Shared by every NAND engine of the process: the chip-enable count the
+    // last detection found, and the ID of the last chip no entry knew (all
+    // zero when none; a device defined from it keeps being accepted).
+    static int detectedChipEnables();
+    static ChipId lastUnknownId();
+    static void clearLastUnknownId();
+
+private:
+    // --- set-up
+    void applyGeometry(const CNandGeometry &geometry);
+    // The window typed in the panel, into m_startBlock and m_blockCount.
+    void readPanelWindow();
+    // Both buffers get the block window as base address and nominal size.
+    void setBufferWindows();
+    void queueReadId(uint8_t tag);
+    // selectChip for the chip enable of page unless it cannot be computed.
+    void selectChipOfPage(uint64_t page, uint8_t &current);
+    CFileMemoryNode *programSource() const;
+
+    // --- detection (NandDetection.cpp)
+    bool onDetectId(const CProgMessage &message);
+    bool identify(const ChipId &id);
+    void acceptDevice(CDeviceItemNand *entry);
+    void askForParameterPage(const ChipId &id);
+    bool onOperationId(const CProgMessage &message);
+
+    // --- read-type operations (NandReadOps.cpp)
+    void runReadOp();
+    bool onReadData(const CProgMessage &message);
+    bool onVerifyData(const CProgMessage &message);
+    bool onBlankData(const CProgMessage &message);
+
+    // --- erase, program and bad-block scans (NandWriteOps.cpp)
+    void runErase();
+    void runProgram();
+    bool onBlockErased(const CProgMessage &message);
+    bool onTargetMarker(const CProgMessage &message);
+    bool onSourceMarker(const CProgMessage &message);
+
+    // --- chips no entry knows (NandNewDevice.cpp)
+    bool onParamPage(const CProgMessage &message);
+    void defineUnknownChip(const ChipId &id);
+
+    // --- smart copy (NandSmartCopy.cpp)
+    bool onSmartCopyStep(const CProgMessage &message);
+    void finishTargetImage();
+
+    CFileMemoryNode *m_mainBuffer = nullptr;   // owned through m_buffers
+    CFileMemoryNode *m_targetBuffer = nullptr; // owned through m_buffers
+    std::unique_ptr<CBadBlockTable> m_sourceBbt;
+    std::unique_ptr<CBadBlockTable> m_targetBbt;
+    uint32_t m_markerOffset = 0;
+    uint64_t m_blockBytes = 0;
+    uint32_t m_pagesPerChip = 0;
+    uint32_t m_startBlock = 0;
+    uint32_t m_blockCount = 0;
+    bool m_idKnown = true;
+    bool m_probingSecondCe = false;
+    ChipId m_firstId{};
+
+    CNandGeometry m_geometry;
+    // Where the replies of the read-type operation under way belong.
+    CNandReplyLayout m_readLayout;
+    bool m_appendFailed = false;
+    // First page of the erase, first block of the target scan under way.
+    uint32_t m_eraseFirstPage = 0;
+    uint32_t m_scanFirstBlock = 0;
+    // Target steps handled so far and their number (smart copy).
+    uint32_t m_copyStep = 0;
+    uint32_t m_copySteps = 0;
+    QPointer<QWidget> m_sourceView;
+    QPointer<QWidget> m_targetView;
+
+    static int s_chipEnables;
+    static ChipId s_lastUnknownId;
+};

@@ -1,0 +1,146 @@
+// The three read-type operations, which share one command: read ('A') into
+// a new image file, verify ('B') against the image, blank check ('K'). Each
+// read command asks for one block; its reply comes back as one message
+// (m_maxTransfer is a block rounded up to whole transfer units).
+
+#include "NandProgrammer.h"
+
+#include "DeviceItemNand.h"
+#include "FileMemoryNode.h"
+#include "FrameServices.h"
+#include "NandPackets.h"
+#include "NandTexts.h"
+
+#include <QString>
+
+#include <cstring>
+
+namespace {
+
+// First byte at or after from that is not 0xFF; length when there is none.
+uint32_t FirstProgrammedByte(const uint8_t *data, uint32_t from, uint32_t length)
+{
+    uint32_t i = from;
+    // Erased flash is the common case: step over it a word at a time.
+    for (; i + sizeof(uint64_t) <= length; i += sizeof(uint64_t)) {
+        uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        if (word != ~uint64_t(0))
+            break;
+    }
+    for (; i < length; ++i) {
+        if (data[i] != 0xFF)
+            return i;
+    }
+    return length;
+}
+
+} // namespace
+
+int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
+{
+    setBufferWindows();
+    // Whole pages only: a command reads pages.
+    if (m_geometry.pageSize)
+        length = length / m_geometry.pageSize * m_geometry.pageSize;
+    if (length == 0) {
+        LogString(Text(NandTextId::CheckMemoryRange));
+        return Refused;
+    }
+    if (opCode == Adapter::Tag::VerifyData) {
+        const uint64_t end = m_mainBuffer->GetBaseAddress() + m_mainBuffer->GetSize();
+        if (address > end || length > end - address) {
+            LogString(Text(NandTextId::NotEnoughData));
+            return Refused;
+        }
+    }
+    m_opCode = opCode;
+    m_address = address;
+    m_length = length;
+    selectChip(0);
+    queueReadId(Adapter::Tag::ReadOpId);
+    return opCode;
+}
+
+void CNandProgrammer::runReadOp()
+{
+    if (m_opCode == Adapter::Tag::ReadData && !m_mainBuffer->CreateImageFile()) {
+        LogString(Text(NandTextId::FileError));
+        return;
+    }
+    const uint32_t unit = uint32_t(packetSize());
+    if (unit == 0 || m_blockBytes == 0)
+        return;
+    m_readLayout = CNandReplyLayout::Make(m_address, m_length, m_blockBytes, unit);
+    m_appendFailed = false;
+    // One message per block, whole units (a block when it is a whole number of
+    // units, as on every common chip).
+    m_maxTransfer = m_readLayout.unitsPerCommand * unit;
+    Frame()->StartProgress(m_readLayout.firstUnit, m_readLayout.TotalUnits());
+
+    uint64_t page = m_address / m_geometry.pageSize;
+    uint8_t chipEnable = m_geometry.ChipEnableOf(page);
+    if (chipEnable != NoChipEnable)
+        selectChip(chipEnable);
+    const uint64_t commands = m_readLayout.CommandCount();
+    for (uint64_t command = 0; command < commands; ++command) {
+        selectChipOfPage(page, chipEnable);
+        const uint32_t pages = uint32_t(m_readLayout.CommandLength(command) / m_geometry.pageSize);
+        queueCommand(NandPacket::Read(m_geometry, m_geometry.RowOf(page), pages), int32_t(m_readLayout.CommandUnit(command)),
+                     uint8_t(m_opCode), m_readLayout.ReplyLength(command));
+        page += pages;
+    }
+    endOperation();
+}
+
+bool CNandProgrammer::onReadData(const CProgMessage &message)
+{
+    const uint32_t unit = uint32_t(packetSize());
+    const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    // Only chip bytes go into the image: a reply padded to whole units
+    // would shift every later block.
+    if (place.bytes && message.data && !m_mainBuffer->Append(message.data.get(), place.bytes) && !m_appendFailed) {
+        m_appendFailed = true;
+        LogString(m_mainBuffer->GetFilePath() + QLatin1Char(' ') + Text(NandTextId::FileError));
+    }
+    Frame()->BlockReadProgress(uint32_t(message.address), unit ? message.size / unit : 0, m_mainBuffer);
+    return false;
+}
+
+bool CNandProgrammer::onVerifyData(const CProgMessage &message)
+{
+    const uint32_t unit = uint32_t(packetSize());
+    if (!message.data || unit == 0)
+        return false;
+    const bool againstTarget = m_targetBuffer->GetSize() > 0;
+    CFileMemoryNode *image = againstTarget ? m_targetBuffer : m_mainBuffer;
+    const CBadBlockTable &badBlocks = againstTarget ? *m_targetBbt : *m_sourceBbt;
+    Frame()->VerifyProgress(uint32_t(message.address), message.size / unit, message.data.get(), image,
+                            badBlocks.states(), m_device);
+    return false;
+}
+
+bool CNandProgrammer::onBlankData(const CProgMessage &message)
+{
+    const uint32_t unit = uint32_t(packetSize());
+    if (!Frame()->IsOperationRunning() || !message.data || unit == 0)
+        return false;
+    const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    const uint8_t *data = message.data.get();
+    bool blank = true;
+    for (uint32_t i = FirstProgrammedByte(data, 0, place.bytes); i < place.bytes;
+         i = FirstProgrammedByte(data, i, place.bytes)) {
+        const uint64_t offset = place.chipAddress + i;
+        const uint32_t block = m_geometry.BlockOf(offset);
+        if (!m_targetBbt->isBad(block)) {
+            LogString(Text(NandTextId::NotBlank) + QString::asprintf(" %llX", static_cast<unsigned long long>(offset))
+                      + QString::asprintf(" ,target %02X", data[i]));
+            blank = false;
+            break;
+        }
+        // A bad block holds its marker and whatever else: never reported.
+        i = uint32_t((uint64_t(block) + 1) * m_blockBytes - place.chipAddress);
+    }
+    Frame()->BlankProgress(uint32_t(message.address), message.size / unit, blank);
+    return false;
+}

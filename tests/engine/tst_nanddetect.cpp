@@ -1,0 +1,263 @@
+#include "AppSettings.h"
+#include "DeviceChoiceDialog.h"
+#include "DeviceDatabase.h"
+#include "DeviceEditorDialog.h"
+#include "DeviceItemNand.h"
+#include "NandProgrammer.h"
+#include "NandRig.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+// Detection of the chip in the socket and the ID check before array
+// operations, end to end on the simulated adapter: known chips, a second
+// chip enable, another entry than the target, unknown chips, the choice
+// among several entries, the firmware image, and a missing chip.
+class TestNandDetect : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QString IdCommand() { return "CMD 29 01 00 00 00 00"; }
+
+    // Answers the next modal device choice from the event loop once shown.
+    static void AnswerChoice(std::function<void(CDeviceChoiceDialog *)> answer)
+    {
+        QTimer::singleShot(0, qApp, [answer] {
+            auto *dialog = qobject_cast<CDeviceChoiceDialog *>(QApplication::activeModalWidget());
+            if (!dialog) {
+                AnswerChoice(answer);
+                return;
+            }
+            answer(dialog);
+        });
+    }
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { CNandProgrammer::clearLastUnknownId(); }
+    void cleanupTestCase() { CNandRig::ReleaseSimulator(m_dir.path()); }
+    void cleanup() { DeleteAll(); }
+
+    void knownChip_data();
+    void knownChip();
+    void otherEntry_data();
+    void otherEntry();
+    void unknownChip();
+    void choiceAmongSeveral_data();
+    void choiceAmongSeveral();
+    void firmwareImage_data();
+    void firmwareImage();
+    void missingChip_data();
+    void missingChip();
+};
+
+void TestNandDetect::knownChip_data()
+{
+    QTest::addColumn<int>("chipEnables");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<int>("detected");
+    QTest::newRow("one chip enable") << 1 << 1 << 1;
+    QTest::newRow("second chip enable answers the same ID") << 2 << 1 << 2;
+    QTest::newRow("list says two, the second answers 0xFF") << 1 << 2 << 1;
+}
+
+void TestNandDetect::knownChip()
+{
+    QFETCH(int, chipEnables);
+    QFETCH(int, listed);
+    QFETCH(int, detected);
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.chipEnables = chipEnables;
+    CSimNand listedChip = chip;
+    listedChip.chipEnables = 1; // the list's size is the whole chip either way
+    listedChip.blocks = chip.blocks * chipEnables;
+    QVERIFY2(rig.Start(chip, {listedChip.DeviceLine("SIMCHIP", listed)}, "SIMCHIP"), qPrintable(rig.Error()));
+    CNandProgrammer *engine = rig.Engine();
+    const int from = rig.TraceLines().size();
+    rig.frame.log.clear();
+
+    QCOMPARE(engine->detect(), int('H'));
+    QVERIFY(rig.frame.WaitForCode('H'));
+    QCOMPARE(CNandProgrammer::detectedChipEnables(), detected);
+    QCOMPARE(rig.Device("SIMCHIP")->m_ceCount, detected);
+    QVERIFY(rig.frame.log.contains("SIMCHIP"));
+    QCOMPARE(rig.frame.log.last(), QString("CE Pin = %1").arg(detected));
+    QVERIFY(rig.frame.targetRequests.isEmpty());
+    // Row addresses follow the chip enables found.
+    QCOMPARE(uint64_t(engine->geometry().pagesPerChip), uint64_t(chip.pagesPerBlock) * chip.blocks * chipEnables / detected);
+    QVERIFY(rig.frame.WaitUntilQuiet());
+    QCOMPARE(rig.Commands(from), QStringList({"CMD 36 00", IdCommand(), "CMD 36 01", "CMD 36 01", IdCommand(),
+                                              "CMD 36 00", "CMD 35 02 02 02 02 00 00 00 00 00"}));
+}
+
+void TestNandDetect::otherEntry_data()
+{
+    QTest::addColumn<bool>("windowAccepts");
+    QTest::newRow("window changes the target") << true;
+    QTest::newRow("window declines") << false;
+}
+
+void TestNandDetect::otherEntry()
+{
+    QFETCH(bool, windowAccepts);
+    CNandRig rig(m_dir.path());
+    const CSimNand chip;
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("OTHERCHIP", 1, "AD DC 10 95 54"), chip.DeviceLine("SIMCHIP")},
+                       "OTHERCHIP"),
+             qPrintable(rig.Error()));
+    rig.frame.acceptTargetChange = windowAccepts;
+    rig.frame.log.clear();
+    rig.Engine()->detect();
+    QVERIFY(rig.frame.WaitForCode('H'));
+    QCOMPARE(rig.frame.targetRequests, QStringList({"SIMCHIP"}));
+    QCOMPARE(rig.Engine()->device(), static_cast<CDeviceItem *>(rig.Device("SIMCHIP")));
+    QCOMPARE(rig.frame.log.contains("SIMCHIP"), !windowAccepts);
+}
+
+void TestNandDetect::unknownChip()
+{
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.id = "2C DC 90 95 56 00";
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("SIMCHIP", 1, "EC F1 00 95 41")}, "SIMCHIP"), qPrintable(rig.Error()));
+    const int from = rig.TraceLines().size();
+    // Without an ONFI page the chip is offered to the device editor: cancelled.
+    bool editorShown = false;
+    std::function<void()> answerEditor = [&] {
+        auto *editor = qobject_cast<CDeviceEditorDialog *>(QApplication::activeModalWidget());
+        if (!editor) {
+            QTimer::singleShot(0, qApp, answerEditor);
+            return;
+        }
+        editorShown = true;
+        editor->reject();
+    };
+    QTimer::singleShot(0, qApp, answerEditor);
+    rig.Engine()->detect();
+    QVERIFY(rig.frame.WaitForTag('L'));
+    QVERIFY(editorShown);
+    QVERIFY(!rig.frame.codes.contains('H'));
+    QVERIFY(rig.frame.targetRequests.isEmpty());
+    const QStringList commands = rig.Commands(from);
+    QCOMPARE(commands.mid(commands.size() - 2), QStringList({"CMD 36 00", "CMD 2A 01 00 00 00 00"}));
+    // The parameter page comes back whole, in one reply of 512 bytes.
+    QVERIFY(rig.TraceLines(from).contains("READ 3 512"));
+    QVERIFY(rig.frame.log.contains("2c,dc,90,95,56,0"));
+    // The page has been answered: the ID is no longer waiting for a definition.
+    QVERIFY(CNandProgrammer::lastUnknownId() == CNandProgrammer::ChipId{});
+}
+
+void TestNandDetect::choiceAmongSeveral_data()
+{
+    QTest::addColumn<int>("row"); // -1: the operator cancels
+    QTest::newRow("second entry chosen") << 1;
+    QTest::newRow("choice cancelled") << -1;
+}
+
+void TestNandDetect::choiceAmongSeveral()
+{
+    QFETCH(int, row);
+    CNandRig rig(m_dir.path());
+    const CSimNand chip;
+    QVERIFY2(rig.Start(chip,
+                       {chip.DeviceLine("OTHERCHIP", 1, "AD DC 10 95 54"), chip.DeviceLine("TWIN-A"),
+                        chip.DeviceLine("TWIN-B")},
+                       "OTHERCHIP"),
+             qPrintable(rig.Error()));
+    QStringList offered;
+    AnswerChoice([&offered, row](CDeviceChoiceDialog *dialog) {
+        for (int i = 0; i < dialog->List()->count(); ++i)
+            offered << dialog->List()->item(i)->text();
+        if (row < 0) {
+            dialog->reject();
+            return;
+        }
+        dialog->List()->setCurrentRow(row);
+        dialog->accept();
+    });
+    const int from = rig.TraceLines().size();
+    rig.Engine()->detect();
+    if (row >= 0) {
+        QVERIFY(rig.frame.WaitForCode('H'));
+        QCOMPARE(rig.frame.targetRequests, QStringList({"TWIN-B"}));
+    } else {
+        QVERIFY(rig.frame.WaitForTag('H'));
+        QVERIFY(rig.frame.WaitUntilQuiet());
+        QVERIFY(rig.frame.targetRequests.isEmpty());
+        QVERIFY(!rig.frame.codes.contains('H'));
+        // A cancelled choice is no unknown chip: no parameter page.
+        QVERIFY(!rig.Commands(from).contains("CMD 2A 01 00 00 00 00"));
+    }
+    QCOMPARE(offered, QStringList({"TWIN-A", "TWIN-B"}));
+}
+
+void TestNandDetect::firmwareImage_data()
+{
+    QTest::addColumn<bool>("boardType");
+    QTest::addColumn<int>("boardImage");
+    QTest::addColumn<bool>("boardTypeAfter");
+    QTest::newRow("second image, board needs it") << false << 2 << false;
+    QTest::newRow("first image, board needs it") << true << 1 << true;
+    QTest::newRow("second image, board needs the first") << false << 1 << true;
+    QTest::newRow("first image, board needs the second") << true << 2 << false;
+}
+
+void TestNandDetect::firmwareImage()
+{
+    QFETCH(bool, boardType);
+    QFETCH(int, boardImage);
+    QFETCH(bool, boardTypeAfter);
+    AppSettings().WriteBool(SET_BOARD_TYPE, boardType);
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.adapterExtra = QStringLiteral("nand_image=%1").arg(boardImage);
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("SIMCHIP")}, "SIMCHIP"), qPrintable(rig.Error()));
+    QCOMPARE(rig.frame.adapterTypeCode, 0x170640DDu);
+    QCOMPARE(AppSettings().ReadBool(SET_BOARD_TYPE, !boardTypeAfter), boardTypeAfter);
+    QStringList loads;
+    for (const QString &line : rig.TraceLines()) {
+        if (line.startsWith("FW "))
+            loads << line.section(' ', 1, 2);
+    }
+    QCOMPARE(loads.last(), QStringLiteral("0 %1").arg(boardImage));
+}
+
+void TestNandDetect::missingChip_data()
+{
+    QTest::addColumn<bool>("answerYes");
+    QTest::newRow("operator stops") << false;
+    QTest::newRow("operator goes on") << true;
+}
+
+void TestNandDetect::missingChip()
+{
+    QFETCH(bool, answerYes);
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.adapterExtra = "module=none";
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("SIMCHIP")}, "SIMCHIP"), qPrintable(rig.Error()));
+    rig.frame.answerYes = answerYes;
+    const int from = rig.TraceLines().size();
+    QCOMPARE(rig.Engine()->startErase(0, chip.BlockBytes() * 2), int('G'));
+    QVERIFY(rig.frame.WaitForTag('P'));
+    QCOMPARE(rig.frame.questions, QStringList({"Are you sure?|ID detection error, check pin connetion!!"}));
+    if (answerYes) {
+        QVERIFY(rig.frame.WaitForEnd("bbt"));
+        QCOMPARE(rig.Commands(from).filter("CMD 1B ").size(), 2);
+    } else {
+        QVERIFY(rig.frame.WaitUntilQuiet());
+        QCOMPARE(rig.Commands(from), QStringList({"CMD 36 00", IdCommand()}));
+        QVERIFY(!rig.frame.IsOperationRunning());
+    }
+}
+
+QTEST_MAIN(TestNandDetect)
+#include "tst_nanddetect.moc"

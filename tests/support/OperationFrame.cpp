@@ -1,0 +1,364 @@
+#include "OperationFrame.h"
+
+#include "AdapterProtocol.h"
+#include "BlockGeometry.h"
+#include "DeviceItemNand.h"
+#include "MemoryNode.h"
+#include "NandWindowLink.h"
+#include "ProgMessage.h"
+#include "Programmer.h"
+#include "UiText.h"
+
+#include <QEvent>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+constexpr int TimeText = 65;        // "Time"
+constexpr int EraseTimeText = 59;   // "Erase time"
+constexpr int ProgramTimeText = 60; // "Program time"
+constexpr int CompareOkText = 67;   // "Compare data OK"
+constexpr int BlankedText = 71;     // "Flash blanked"
+constexpr int BusyText = 74;        // "Busy"
+} // namespace
+
+COperationFrame::COperationFrame()
+{
+    SetFrame(this);
+}
+
+COperationFrame::~COperationFrame()
+{
+    SetFrame(nullptr);
+}
+
+void COperationFrame::Attach(CProgrammer *programmer)
+{
+    m_programmer = programmer;
+    connect(programmer, &CProgrammer::connectionChanged, this, &COperationFrame::OnAdapterState);
+    connect(programmer, &CProgrammer::messageReady, this, &COperationFrame::OnProgMessage);
+    connect(programmer, &CProgrammer::dataSent, this, &COperationFrame::OnProgress);
+}
+
+bool COperationFrame::event(QEvent *event)
+{
+    if (event->type() == QEvent::MetaCall)
+        MarkSignalReceived();
+    return QObject::event(event);
+}
+
+CNandWindowLink *COperationFrame::Link() const
+{
+    return dynamic_cast<CNandWindowLink *>(m_programmer.data());
+}
+
+// --- waiting
+
+bool COperationFrame::WaitForReady(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return ready && !setTargetReply.isEmpty(); }, timeoutMs);
+}
+
+bool COperationFrame::WaitForEnd(const QString &end, int timeoutMs)
+{
+    const qsizetype before = ends.count(end);
+    return QTest::qWaitFor([&] { return ends.count(end) > before; }, timeoutMs);
+}
+
+bool COperationFrame::WaitForCode(char code, int timeoutMs)
+{
+    const qsizetype before = codes.count(code);
+    return QTest::qWaitFor([&] { return codes.count(code) > before; }, timeoutMs);
+}
+
+bool COperationFrame::WaitForTag(char tag, int timeoutMs)
+{
+    const qsizetype before = engineTags.count(tag);
+    return QTest::qWaitFor([&] { return engineTags.count(tag) > before; }, timeoutMs);
+}
+
+bool COperationFrame::WaitUntilQuiet(int timeoutMs)
+{
+    // A marker behind everything queued so far comes back last.
+    constexpr uint8_t QuietTag = 'Z';
+    m_programmer->queueMarker(QuietTag, -1, 1);
+    return WaitForTag(char(QuietTag), timeoutMs);
+}
+
+// --- the window's reactions to the worker
+
+void COperationFrame::OnAdapterState(bool connected)
+{
+    if (!connected || !m_programmer)
+        return;
+    ready = true;
+    setTargetReply.clear();
+    m_programmer->queueCommand(Adapter::StatusPacket(), -1, Adapter::Tag::Status, Adapter::StatusReplyLength);
+    m_programmer->readAdapterId();
+    if (CDeviceItem *device = m_programmer->device())
+        m_programmer->setSpeed(device->m_speed);
+    m_programmer->tryLockBuffer();
+    m_programmer->unlockBuffer();
+    opEnd = 0;
+    m_programmer->configurePins();
+}
+
+void COperationFrame::OnAdapterId(const CProgMessage &message)
+{
+    if (message.size < 8)
+        return;
+    adapterTypeCode = Adapter::GetLE(message.data.get() + 4, 4);
+    if (adapterTypeCode == Adapter::OtherNandFirmware) {
+        m_programmer->switchFirmware();
+        ready = false;
+        m_programmer->reconnect();
+    } else if (adapterTypeCode == Adapter::MatchingFirmware) {
+        m_programmer->setTarget(0);
+    }
+}
+
+void COperationFrame::OnProgMessage(CProgMessage *message)
+{
+    std::unique_ptr<CProgMessage> owned(message);
+    if (!m_programmer)
+        return;
+    switch (message->tag) {
+    case 'C':
+        codes += 'C';
+        break;
+    case 'D':
+        PrintElapsed(Text(ProgramTimeText));
+        NoteEnd("program");
+        codes += 'D';
+        break;
+    case 'I':
+        OnAdapterId(*message);
+        break;
+    case 'J':
+        setTargetReply = QByteArray(reinterpret_cast<const char *>(message->data.get()), int(message->size));
+        break;
+    case 'S':
+    case 'U':
+        break;
+    default:
+        engineTags += char(message->tag);
+        if (m_programmer->handleMessage(message))
+            codes += char(message->tag);
+        break;
+    }
+}
+
+void COperationFrame::OnProgress(unsigned int position, unsigned int count)
+{
+    const uint32_t end = position + (count ? count : 1);
+    NotePosition(end);
+    if (m_programmer && end >= opEnd && opEnd != 0) {
+        opEnd = 0;
+        barValue = 0;
+        m_programmer->tryLockBuffer();
+        m_programmer->unlockBuffer();
+        NoteEnd("program data");
+    }
+}
+
+void COperationFrame::Stop()
+{
+    ++stops;
+    opEnd = 0;
+    m_programmer->tryLockBuffer();
+    m_programmer->clearQueue();
+    m_programmer->unlockBuffer();
+    barValue = 0;
+    m_programmer->endOperation();
+}
+
+// --- services
+
+void COperationFrame::LogMessage(const QString &line)
+{
+    log << line;
+}
+
+bool COperationFrame::AskYesNo(const QString &title, const QString &text)
+{
+    questions << title + "|" + text;
+    return answerYes;
+}
+
+QString COperationFrame::GetSaveFileName(const QString &, const QString &, const QString &)
+{
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
+QString COperationFrame::GetOpenFileName(const QString &, const QString &, const QString &)
+{
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
+void COperationFrame::StartProgress(uint32_t start, uint32_t count)
+{
+    opStart = start;
+    opEnd = start + (count ? count : 1);
+    barMin = 0;
+    barMax = count ? count : 1;
+    barValue = 0;
+    m_lastPosition = start;
+}
+
+void COperationFrame::SetProgressRange(uint32_t start, uint32_t count)
+{
+    barMin = start;
+    barMax = start + count;
+}
+
+void COperationFrame::SetProgressValue(uint32_t value)
+{
+    barValue = value;
+}
+
+void COperationFrame::NoteEnd(const QString &what)
+{
+    ends << what;
+    emit ended(what);
+}
+
+void COperationFrame::NotePosition(uint32_t end)
+{
+    if (end < m_lastPosition)
+        ++progressBackwards;
+    m_lastPosition = end;
+}
+
+void COperationFrame::EndOperation(const QString &what)
+{
+    PrintElapsed(Text(TimeText));
+    barValue = 0;
+    opStart = opEnd = 0;
+    NoteEnd(what);
+}
+
+void COperationFrame::ReadProgress(uint32_t position)
+{
+    if (opEnd == 0)
+        return;
+    NotePosition(position);
+    if (position >= opEnd)
+        EndOperation("read");
+}
+
+void COperationFrame::BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer)
+{
+    if (opEnd == 0)
+        return;
+    const uint32_t end = position + (count ? count : 1);
+    NotePosition(end);
+    if (end < opEnd)
+        return;
+    EndOperation("read");
+    BufferChanged(buffer);
+    if (CNandWindowLink *link = Link())
+        link->buildSourceBbt();
+    RefreshBadBlockView(1);
+    codes += 'A';
+}
+
+void COperationFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
+                                     const uint32_t *badBlocks, CDeviceItem *device)
+{
+    if (opEnd == 0)
+        return;
+    const uint64_t unit = uint64_t(m_programmer->packetSize());
+    const auto *nand = dynamic_cast<const CDeviceItemNand *>(device);
+    const uint64_t blockBytes = nand ? uint64_t(nand->m_pageSize) * nand->m_pagesPerBlock : 0;
+    const CBlockGeometry geometry = NandBlockGeometry(device, blockBytes ? nand->m_size / blockBytes : 0);
+    if (!buffer->Compare(position * unit, uint32_t(count * unit), chipData, badBlocks, &geometry)) {
+        Stop();
+        return;
+    }
+    const uint32_t end = position + count;
+    NotePosition(end);
+    if (end < opEnd) {
+        codes += 'B';
+        return;
+    }
+    EndOperation("verify");
+    LogMessage(Text(CompareOkText));
+}
+
+void COperationFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
+{
+    if (opEnd == 0)
+        return;
+    if (!ok) {
+        Stop();
+        return;
+    }
+    const uint32_t end = position + count;
+    NotePosition(end);
+    if (end < opEnd)
+        return;
+    EndOperation("blank");
+    LogMessage(Text(BlankedText));
+    codes += 'K';
+}
+
+void COperationFrame::EraseValue(uint32_t value)
+{
+    if (value < barMax) {
+        if (value < barValue)
+            ++progressBackwards;
+        barValue = value;
+        return;
+    }
+    barValue = barMin;
+    PrintElapsed(Text(EraseTimeText));
+    NoteEnd("erase");
+    if (CNandWindowLink *link = Link())
+        link->buildTargetBbt();
+}
+
+void COperationFrame::BbtProgress(uint32_t value)
+{
+    if (value < barMax) {
+        if (value < barValue)
+            ++progressBackwards;
+        barValue = value;
+        return;
+    }
+    barValue = barMin;
+    RefreshBadBlockView(2);
+    opStart = opEnd = 0;
+    NoteEnd("bbt");
+    codes += awaitedCode == 'N' ? 'N' : awaitedCode == 'K' ? 'K' : 'G';
+}
+
+void COperationFrame::PrintElapsed(const QString &text)
+{
+    log << text;
+}
+
+bool COperationFrame::RequestTargetChange(const QString &deviceName)
+{
+    targetRequests << deviceName;
+    return acceptTargetChange;
+}
+
+void COperationFrame::SetSaveAllowed(bool allowed)
+{
+    saveAllowed = allowed;
+}
+
+void COperationFrame::RefreshBadBlockView(int view)
+{
+    viewRefreshes << view;
+}
+
+int COperationFrame::RunIfIdle(uint64_t address, uint64_t length, int opCode)
+{
+    if (!ready || opEnd != 0 || !m_programmer) {
+        LogMessage(Text(BusyText));
+        return 128;
+    }
+    return m_programmer->startReadOp(address, length, opCode);
+}
