@@ -39,7 +39,7 @@ const char *const PROGRESS_STYLE = "QProgressBar {border: 1px solid grey; border
 const char *const INFO_STYLE = "QLabel {border: 1px solid grey; border-radius: 0px;height: 12px;}";
 
 // One row of the action table.
-struct SActionSpec
+struct SActionRow
 {
     CMainFrame::ActionId id;
     int textIndex;           // UI text, or NO_TEXT for fixedText
@@ -51,7 +51,7 @@ struct SActionSpec
     void (CMainFrame::*handler)();
 };
 
-const SActionSpec ACTION_TABLE[] = {
+const SActionRow ACTION_TABLE[] = {
     {CMainFrame::ActClear, 43, 120, nullptr, ":/images/empty.png", QKeySequence::New, nullptr, &CMainFrame::OnClear},
     {CMainFrame::ActOpen, 5, 6, nullptr, ":/images/open.png", QKeySequence::Open, nullptr, &CMainFrame::OnOpen},
     {CMainFrame::ActSave, 7, 8, nullptr, ":/images/save.png", QKeySequence::Save, nullptr, &CMainFrame::OnSave},
@@ -109,21 +109,21 @@ QMenu *AddRegisteredSubmenu(QMenu *parent, int textIndex)
 
 void CMainFrame::CreateActions()
 {
-    for (const SActionSpec &spec : ACTION_TABLE) {
+    for (const SActionRow &row : ACTION_TABLE) {
         auto *action = new QAction(this);
-        if (spec.icon)
-            action->setIcon(QIcon(QString::fromLatin1(spec.icon)));
-        if (spec.standardKey != QKeySequence::UnknownKey)
-            action->setShortcuts(spec.standardKey);
-        else if (spec.keys)
-            action->setShortcut(QKeySequence(QString::fromLatin1(spec.keys)));
-        if (spec.textIndex == NO_TEXT)
-            action->setText(QString::fromLatin1(spec.fixedText));
+        if (row.icon)
+            action->setIcon(QIcon(QString::fromLatin1(row.icon)));
+        if (row.standardKey != QKeySequence::UnknownKey)
+            action->setShortcuts(row.standardKey);
+        else if (row.keys)
+            action->setShortcut(QKeySequence(QString::fromLatin1(row.keys)));
+        if (row.textIndex == NO_TEXT)
+            action->setText(QString::fromLatin1(row.fixedText));
         else
-            g_uiText.RegisterAction(action, spec.textIndex, spec.tipIndex);
-        if (spec.handler)
-            connect(action, &QAction::triggered, this, spec.handler);
-        m_actions[spec.id] = action;
+            g_uiText.RegisterAction(action, row.textIndex, row.tipIndex);
+        if (row.handler)
+            connect(action, &QAction::triggered, this, row.handler);
+        m_actions[row.id] = action;
     }
     connect(m_actions[ActExit], &QAction::triggered, this, &QWidget::close);
 
