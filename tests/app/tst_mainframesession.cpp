@@ -32,38 +32,23 @@ class TestMainFrameSession : public QObject
 {
     Q_OBJECT
 
-    static constexpr int CONNECT_MS = 30000;
-    static constexpr int OPERATION_MS = 120000;
+    static constexpr int CONNECT_MS = CSimWindowRig::CONNECT_MS;
+    static constexpr int OPERATION_MS = CSimWindowRig::OPERATION_MS;
 
-    std::unique_ptr<CMainFrame> m_window;
-    int m_simCount = 0;
+    CSimWindowRig m_rig;
+    CMainFrame *m_window = nullptr;
 
-    QString LogText() const { return m_window->LogPanel()->toPlainText(); }
-    bool Logged(const QString &text) const { return LogText().contains(text); }
-
-    // A fresh simulated adapter; the chip image lives in the test's folder.
-    QString SimConfig(const QString &sections)
-    {
-        const QString image = QDir::tempPath() + QStringLiteral("/chip-%1.bin").arg(++m_simCount);
-        QString text = sections;
-        text.replace("@IMAGE@", image);
-        return UseSimConfig(text);
-    }
+    QString LogText() const { return m_rig.LogText(); }
+    bool Logged(const QString &text) const { return m_rig.Logged(text); }
+    void SimConfig(const QString &sections) { m_rig.UseChip(sections); }
 
     void StartWindow(const QString &target)
     {
-        m_window.reset();
-        QSettings(AppSettings().FileName(), QSettings::IniFormat).clear();
-        AppSettings().WriteString(SET_TEST_NAME, target);
-        m_window = std::make_unique<CMainFrame>();
-        m_window->show();
+        m_rig.Start(target);
+        m_window = m_rig.Window();
     }
 
-    void WaitConnected()
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->IsAdapterReady() && m_window->ConnectionLabel()->State() == 2,
-                                 CONNECT_MS);
-    }
+    void WaitConnected() { m_rig.WaitConnected(); }
 
     // Runs command lines one after the other as a script does: a line that
     // starts an operation waits until the window reports that operation's
@@ -87,36 +72,12 @@ class TestMainFrameSession : public QObject
         QVERIFY2(!Logged("Busy"), qPrintable(LogText()));
     }
 
-    // An image as a chip would hold it: random data, with the bad-block
-    // markers of the blocks listed and clean markers everywhere else.
-    static QByteArray NandImage(int pageSize, int pagesPerBlock, int blocks, QList<int> bad)
-    {
-        const int dataArea = pageSize == 528 ? 512 : 2048;
-        QByteArray image(qsizetype(pageSize) * pagesPerBlock * blocks, 0);
-        QRandomGenerator random(7);
-        random.fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
-        for (int block = 0; block < blocks; ++block) {
-            const qsizetype marker = qsizetype(block) * pageSize * pagesPerBlock + dataArea;
-            for (int i = 0; i < 6; ++i)
-                image[marker + i] = bad.contains(block) ? char(0) : char(0xFF);
-        }
-        return image;
-    }
-
-    static bool WriteFile(const QString &path, const QByteArray &data)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-    }
-
-    static QByteArray ReadFile(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
 private slots:
-    void cleanup() { m_window.reset(); }
+    void cleanup()
+    {
+        m_rig.Close();
+        m_window = nullptr;
+    }
 
     void nandConnectsAndDetects()
     {
@@ -149,8 +110,8 @@ private slots:
         QVERIFY(m_window->Tabs()->tabText(m_window->Tabs()->count() - 1).contains("BadBlock"));
 
         const QString imagePath = QDir::tempPath() + "/nand-image.bin";
-        const QByteArray image = NandImage(pageSize, pagesPerBlock, blocks, {37, 811});
-        QVERIFY(WriteFile(imagePath, image));
+        const QByteArray image = NandChipImage(pageSize, pagesPerBlock, blocks, {37, 811});
+        QVERIFY(WriteWholeFile(imagePath, image));
         // Each line waits for the one before: a completion reported too early
         // would make the next line answer "Busy" and stop the script.
         const QString readBack = QDir::tempPath() + "/nand-readback.bin";
@@ -172,7 +133,7 @@ private slots:
 
         // Every good block reads back as programmed; the factory bad blocks
         // hold what the chip keeps there.
-        const QByteArray back = ReadFile(readBack);
+        const QByteArray back = ReadWholeFile(readBack);
         QCOMPARE(back.size(), image.size());
         const qsizetype blockBytes = qsizetype(pageSize) * pagesPerBlock;
         for (int block = 0; block < blocks; ++block) {
@@ -214,7 +175,7 @@ private slots:
         const QString imagePath = QDir::tempPath() + "/spi-image.bin";
         QByteArray image(0x80000, 0);
         QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(image.data()), image.size() / 4);
-        QVERIFY(WriteFile(imagePath, image));
+        QVERIFY(WriteWholeFile(imagePath, image));
         RunSteps({"erase", "blkchk", "load " + imagePath, "program", "verify", "read"});
         if (QTest::currentTestFailed())
             return;
@@ -228,7 +189,7 @@ private slots:
         AnswerNextFileDialog(saved);
         m_window->Tabs()->setCurrentIndex(1);
         m_window->Action(CMainFrame::ActSave)->trigger();
-        QCOMPARE(ReadFile(saved), image);
+        QCOMPARE(ReadWholeFile(saved), image);
         QCOMPARE(AppSettings().ReadStringList(SET_RECENT_FILES).front(), saved);
 
         QCOMPARE(g_cmdProcessor.RunCommand("blkchk "), int('K'));
