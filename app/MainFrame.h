@@ -133,6 +133,9 @@ public:
     void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer) override;
     void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
                         const uint32_t *badBlocks, CDeviceItem *device) override;
+    void VerifyProgressAt(uint32_t position, uint32_t count, uint64_t chipAddress, uint32_t chipBytes,
+                          const uint8_t *chipData, CMemoryNode *buffer, const uint32_t *badBlocks,
+                          CDeviceItem *device) override;
     void BlankProgress(uint32_t position, uint32_t count, bool ok) override;
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;

@@ -113,9 +113,17 @@ void CMainFrame::BlockReadProgress(uint32_t position, uint32_t count, CMemoryNod
 void CMainFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
                                 const uint32_t *badBlocks, CDeviceItem *device)
 {
+    const uint64_t unit = m_programmer ? static_cast<uint64_t>(m_programmer->packetSize()) : 0;
+    VerifyProgressAt(position, count, position * unit, static_cast<uint32_t>(count * unit), chipData, buffer,
+                     badBlocks, device);
+}
+
+void CMainFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t chipAddress, uint32_t chipBytes,
+                                  const uint8_t *chipData, CMemoryNode *buffer, const uint32_t *badBlocks,
+                                  CDeviceItem *device)
+{
     if (m_opEnd == 0 || !buffer || !m_programmer)
         return;
-    const uint64_t unit = static_cast<uint64_t>(m_programmer->packetSize());
     // The state list handed in is one of the engine's tables; its length
     // bounds what the compare may look up.
     uint64_t stateCount = 0;
@@ -126,8 +134,7 @@ void CMainFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t
         }
     }
     const CBlockGeometry geometry = NandBlockGeometry(device, stateCount);
-    const bool equal = buffer->Compare(position * unit, static_cast<uint32_t>(count * unit), chipData,
-                                       stateCount ? badBlocks : nullptr, &geometry);
+    const bool equal = buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry);
     if (!equal) {
         // The buffer logged the failing address. The operation ends without
         // a completion code: a script waiting for the verify stays waiting.

@@ -35,6 +35,12 @@ void CFrameServices::VerifyProgress(uint32_t, uint32_t, const uint8_t *, CMemory
                                     CDeviceItem *)
 {
 }
+void CFrameServices::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t, uint32_t,
+                                      const uint8_t *chipData, CMemoryNode *buffer, const uint32_t *badBlocks,
+                                      CDeviceItem *device)
+{
+    VerifyProgress(position, count, chipData, buffer, badBlocks, device);
+}
 void CFrameServices::BlankProgress(uint32_t, uint32_t, bool) {}
 void CFrameServices::EraseValue(uint32_t) {}
 void CFrameServices::BbtProgress(uint32_t) {}

@@ -50,6 +50,13 @@ public:
     virtual void BlockReadProgress(uint32_t position, uint32_t count, CMemoryNode *buffer);
     virtual void VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData,
                                 CMemoryNode *buffer, const uint32_t *badBlocks, CDeviceItem *device);
+    // The same for a piece whose chip bytes do not lie at position times the
+    // transfer unit: NAND blocks that are no whole number of units come back
+    // padded, so the chip address and the count of chip bytes in the piece
+    // are given. The default follows position and count alone.
+    virtual void VerifyProgressAt(uint32_t position, uint32_t count, uint64_t chipAddress, uint32_t chipBytes,
+                                  const uint8_t *chipData, CMemoryNode *buffer, const uint32_t *badBlocks,
+                                  CDeviceItem *device);
     virtual void BlankProgress(uint32_t position, uint32_t count, bool ok);
     virtual void EraseValue(uint32_t value);
     virtual void BbtProgress(uint32_t value);

@@ -115,8 +115,11 @@ bool CNandProgrammer::onVerifyData(const CProgMessage &message)
     const bool againstTarget = m_targetBuffer->GetSize() > 0;
     CFileMemoryNode *image = againstTarget ? m_targetBuffer : m_mainBuffer;
     const CBadBlockTable &badBlocks = againstTarget ? *m_targetBbt : *m_sourceBbt;
-    Frame()->VerifyProgress(uint32_t(message.address), message.size / unit, message.data.get(), image,
-                            badBlocks.states(), m_device);
+    // The padding that ends each reply of a block that is no whole number
+    // of units is no chip data: the layout says where the piece's bytes lie.
+    const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    Frame()->VerifyProgressAt(uint32_t(message.address), message.size / unit, place.chipAddress, place.bytes,
+                              message.data.get(), image, badBlocks.states(), m_device);
     return false;
 }
 
