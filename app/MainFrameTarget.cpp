@@ -4,7 +4,6 @@
 #include "MainFrame.h"
 
 #include "AdapterProtocol.h"
-#include "AppDirectory.h"
 #include "CmdProcessor.h"
 #include "DeviceDatabase.h"
 #include "DeviceSelectDialog.h"
@@ -12,11 +11,11 @@
 #include "Programmer.h"
 #include "ProgrammerFactory.h"
 #include "Script.h"
+#include "ScriptRunner.h"
 #include "StatusLabel.h"
 #include "UiText.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -251,13 +250,11 @@ void CMainFrame::OnAdapterState(bool connected)
 
 void CMainFrame::RunAutoScript()
 {
-    if (!m_autoScript)
-        return;
-    const QString path = AppDirectory(DIR_SCRIPT) + m_targetName + QStringLiteral(".usp");
-    if (!QFileInfo::exists(path))
-        return;
-    if (g_cmdProcessor.script().LoadByName(m_targetName))
-        g_cmdProcessor.RunScript();
+    // The file is the whole device name plus ".usp", also for names with a
+    // space ("SPI SFDP"), which a typed start line would split into a script
+    // name and an argument.
+    if (m_autoScript)
+        ::RunAutoScript(m_targetName);
 }
 
 void CMainFrame::SendStatusQuery()
