@@ -103,41 +103,41 @@ std::optional<CNandChip::CAddress> CNandChip::DecodeAddress(const CPacket &packe
     return address;
 }
 
-bool CNandChip::Read(const CPacket &packet, CCommandResult &result)
+// The address, page count and page size that read and program commands share.
+// Nothing when the address does not decode or the page count is malformed.
+std::optional<CNandSpan> CNandChip::DecodeTransfer(const CPacket &packet)
 {
     const auto address = DecodeAddress(packet);
     const auto pages = packet.PageCount(nandpkt::PageCount);
     const uint32_t pageBytes = uint32_t(packet.LE(nandpkt::PageSize, 2));
     if (!address)
-        return true;
+        return std::nullopt;
     if (!pages) {
         ++m_stats.malformedCommands;
-        return true;
+        return std::nullopt;
     }
-    const uint64_t bytes = uint64_t(*pages) * pageBytes;
+    return CNandSpan{m_ce, address->row, address->column, pageBytes, *pages};
+}
+
+bool CNandChip::Read(const CPacket &packet, CCommandResult &result)
+{
+    const auto span = DecodeTransfer(packet);
+    if (!span)
+        return true;
+    const uint64_t bytes = uint64_t(span->pages) * span->pageBytes;
     if (bytes == 0)
         return true;
     const uint64_t padded = (bytes + m_packetSize - 1) / m_packetSize * m_packetSize;
-    const CNandSpan span{m_ce, address->row, address->column, pageBytes, *pages};
-    result.reply = std::make_unique<CNandReadReply>(*this, span, padded);
+    result.reply = std::make_unique<CNandReadReply>(*this, *span, padded);
     return true;
 }
 
 bool CNandChip::Program(const CPacket &packet, CCommandResult &result)
 {
-    const auto address = DecodeAddress(packet);
-    const auto pages = packet.PageCount(nandpkt::PageCount);
-    const uint32_t pageBytes = uint32_t(packet.LE(nandpkt::PageSize, 2));
-    if (!address)
+    const auto span = DecodeTransfer(packet);
+    if (!span || span->pages == 0 || span->pageBytes == 0)
         return true;
-    if (!pages) {
-        ++m_stats.malformedCommands;
-        return true;
-    }
-    if (*pages == 0 || pageBytes == 0)
-        return true;
-    const CNandSpan span{m_ce, address->row, address->column, pageBytes, *pages};
-    result.sink = std::make_unique<CNandProgramSink>(*this, span);
+    result.sink = std::make_unique<CNandProgramSink>(*this, *span);
     return true;
 }
 

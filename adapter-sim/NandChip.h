@@ -16,6 +16,8 @@
 
 namespace xrsim {
 
+struct CNandSpan;
+
 class CNandChip : public CChip
 {
 public:
@@ -41,6 +43,7 @@ private:
     std::optional<CAddress> DecodeAddress(const CPacket &packet) const;
     std::unique_ptr<CReply> IdReply() const;
     std::unique_ptr<CReply> ParameterPageReply() const;
+    std::optional<CNandSpan> DecodeTransfer(const CPacket &packet);
     bool Read(const CPacket &packet, CCommandResult &result);
     bool Program(const CPacket &packet, CCommandResult &result);
     std::unique_ptr<CReply> Erase(const CPacket &packet);

@@ -241,6 +241,7 @@ private:
 
     // --- progress (MainFrameProgress.cpp)
     bool ThrottledReadSpeed(uint32_t position);
+    void CheckedPieceDone(uint32_t reached, int resultText, uint8_t code);
     void FinishTimedOperation();
 
     // --- operator slots (MainFrameSlots.cpp)

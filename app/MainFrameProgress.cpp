@@ -141,16 +141,9 @@ void CMainFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t ch
         OnStop();
         return;
     }
-    const uint32_t reached = position + count;
-    if (reached < m_opEnd) {
-        ThrottledReadSpeed(reached);
-        return;
-    }
-    FinishTimedOperation();
-    LogMessage(Text(UI_COMPARE_OK));
     // Reported once the whole range compared equal, never after a chunk, so
     // that a waiting script cannot run on before the verify has passed.
-    NotifyConsole(CODE_VERIFY);
+    CheckedPieceDone(position + count, UI_COMPARE_OK, CODE_VERIFY);
 }
 
 void CMainFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
@@ -161,14 +154,20 @@ void CMainFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
         OnStop();
         return;
     }
-    const uint32_t reached = position + count;
+    CheckedPieceDone(position + count, UI_FLASH_BLANKED, CODE_BLANK);
+}
+
+// A piece of a checking read (verify, blank check) passed: the operation
+// moves on, or at its end logs its result and reports its completion code.
+void CMainFrame::CheckedPieceDone(uint32_t reached, int resultText, uint8_t code)
+{
     if (reached < m_opEnd) {
         ThrottledReadSpeed(reached);
         return;
     }
     FinishTimedOperation();
-    LogMessage(Text(UI_FLASH_BLANKED));
-    NotifyConsole(CODE_BLANK);
+    LogMessage(Text(resultText));
+    NotifyConsole(code);
 }
 
 void CMainFrame::EraseValue(uint32_t value)

@@ -39,7 +39,6 @@ CHexView::CHexView(CMemoryNode *buffer, QWidget *parent)
     // Where that family is missing, any fixed-pitch face keeps the columns.
     m_font.setStyleHint(QFont::TypeWriter);
     setFont(m_font);
-    m_glyphs.SetFont(m_font);
     viewport()->setCursor(Qt::IBeamCursor);
     // Every paint covers the whole viewport: no background fill beforehand.
     viewport()->setAutoFillBackground(false);
@@ -255,9 +254,6 @@ void CHexView::PaintRows(QPainter &painter)
     m_buffer->Read(start, bytes, wanted);
 
     const int ascent = QFontMetrics(m_font).ascent();
-    const int left = m_layout.Content().left() - m_layout.HorizontalOffset();
-    const int hexLeft = left + m_layout.AddressWidth();
-    const int charLeft = left + m_layout.CharColumnStart();
     const uint64_t base = m_buffer->GetBaseAddress();
     painter.setBackground(m_background);
     char address[kHexAddressRoom], hex[kHexRowRoom], chars[kHexCharRoom];
@@ -268,20 +264,9 @@ void CHexView::PaintRows(QPainter &painter)
         const int addressLength = HexAddressChars(base + start + rowOffset, m_layout.AddressDigits(), address);
         const int hexLength = HexRowChars(bytes + rowOffset, count, hex);
         const int charLength = HexCharChars(bytes + rowOffset, count, chars);
-        if (!m_glyphs.IsValid()) {
-            DrawRowTexts(painter, baseline, {QString::fromLatin1(address, addressLength),
-                                             QString::fromLatin1(hex, hexLength),
-                                             QString::fromLatin1(chars, charLength)});
-            continue;
-        }
-        // Collected per colour and drawn after the loop, three calls in all.
-        m_glyphs.Add(0, QPointF(left, baseline), address, addressLength);
-        m_glyphs.Add(1, QPointF(hexLeft, baseline), hex, hexLength);
-        m_glyphs.Add(2, QPointF(charLeft, baseline), chars, charLength);
+        DrawRowTexts(painter, baseline, {QString::fromLatin1(address, addressLength),
+                                         QString::fromLatin1(hex, hexLength), QString::fromLatin1(chars, charLength)});
     }
-    m_glyphs.Draw(painter, 0, m_addressText);
-    m_glyphs.Draw(painter, 1, m_hexText);
-    m_glyphs.Draw(painter, 2, m_charText);
 }
 
 void CHexView::DrawRowTexts(QPainter &painter, int baseline, const std::array<QString, 3> &texts)

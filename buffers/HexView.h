@@ -9,7 +9,6 @@
 // images scroll without being loaded.
 
 #include "HexCaret.h"
-#include "HexGlyphs.h"
 #include "HexLayout.h"
 #include "PageDrag.h"
 
@@ -122,7 +121,6 @@ private:
     QAction *m_initAction = nullptr;
 
     QFont m_font;
-    CHexGlyphs m_glyphs;
     const QColor m_background{255, 255, 255};
     const QColor m_headerBackground{192, 192, 192};
     const QColor m_headerText{255, 0, 0};

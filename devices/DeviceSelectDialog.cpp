@@ -335,6 +335,11 @@ void CDeviceSelectDialog::OnSearch(const QString &text)
     }
     if (!text.isEmpty() && m_family != AllFamilies)
         m_familyButtons.front()->setChecked(true);
+    // The first match is highlighted, as after any other filling: otherwise
+    // Enter would choose the device highlighted before the search, which the
+    // list no longer even shows.
+    if (m_deviceList->count() > 0)
+        m_deviceList->setCurrentRow(0);
 }
 
 QString CDeviceSelectDialog::NameInFocus() const

@@ -5,17 +5,14 @@
 
 #include "NandProgrammer.h"
 
-#include "AppDirectory.h"
 #include "DeviceDatabase.h"
-#include "DeviceEditorDialog.h"
 #include "DeviceItemNand.h"
 #include "FrameServices.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "NewDeviceDefinition.h"
 #include "OnfiInfo.h"
 
-#include <QApplication>
-#include <QLineEdit>
 #include <QStringList>
 
 #include <algorithm>
@@ -65,13 +62,5 @@ bool CNandProgrammer::onParamPage(const CProgMessage &message)
 
 void CNandProgrammer::defineUnknownChip(const ChipId &id)
 {
-    CDeviceEditorDialog editor(QApplication::activeWindow(), DEVICE_NAND, QStringLiteral("New Nand"));
-    for (int i = 0; i < IdBytes; ++i) {
-        if (QLineEdit *field = editor.IdField(i))
-            field->setText(QString::asprintf("%02xh", id[size_t(i)]));
-    }
-    if (editor.exec() != QDialog::Accepted || !editor.Entry())
-        return;
-    LogString(editor.Entry()->ToText());
-    Frame()->OpenDeviceListFile(AppDirectory(DIR_CONFIG) + QStringLiteral("Nand") + QStringLiteral(".txt"));
+    OfferNewDeviceDefinition(DEVICE_NAND, QStringLiteral("New Nand"), id);
 }

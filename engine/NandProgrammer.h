@@ -148,6 +148,12 @@ private:
     // --- smart copy (NandSmartCopy.cpp)
     bool onSmartCopyStep(const CProgMessage &message);
     void finishTargetImage();
+    // The queue was emptied (Stop, a lost link) since the copy began: its
+    // remaining steps are gone.
+    bool copyCutShort() const;
+    // Throws away the partial target image of a copy that was cut short,
+    // so that no later program or verify takes it for the laid-out image.
+    void dropUnfinishedCopy();
 
     CFileMemoryNode *m_mainBuffer = nullptr;   // owned through m_buffers
     CFileMemoryNode *m_targetBuffer = nullptr; // owned through m_buffers
@@ -172,6 +178,8 @@ private:
     // Target steps handled so far and their number (smart copy).
     uint32_t m_copyStep = 0;
     uint32_t m_copySteps = 0;
+    // The queue's clear count when the copy was asked for.
+    uint32_t m_copyQueueClears = 0;
     QPointer<QWidget> m_sourceView;
     QPointer<QWidget> m_targetView;
 

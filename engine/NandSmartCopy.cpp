@@ -35,6 +35,8 @@ void CNandProgrammer::newChip()
 
 void CNandProgrammer::smartCopy()
 {
+    dropUnfinishedCopy();
+    m_copyQueueClears = queueClears();
     uint64_t address = 0;
     uint64_t length = 0;
     normalizeRange(address, length);
@@ -64,6 +66,7 @@ void CNandProgrammer::buildTargetImage()
     if (!m_targetBuffer->CreateTempFile())
         return;
     LogString(Text(NandTextId::CreateTempFile));
+    m_copyQueueClears = queueClears();
 
     CFileMemoryNode *source = m_mainBuffer;
     const uint64_t blockBytes = m_blockBytes;
@@ -96,6 +99,9 @@ void CNandProgrammer::buildTargetImage()
 bool CNandProgrammer::onSmartCopyStep(const CProgMessage &message)
 {
     if (message.address == LayoutAfterScan) {
+        // Stopped while the source scan ran: no copy was wanted any more.
+        if (copyCutShort())
+            return false;
         // The scan may have been cut short (a shorter image loaded since):
         // without a source entry the layout cannot be trusted.
         if (m_sourceBbt->state(m_startBlock) == CBadBlockTable::Unknown)
@@ -104,6 +110,7 @@ bool CNandProgrammer::onSmartCopyStep(const CProgMessage &message)
             buildTargetImage();
         return false;
     }
+    dropUnfinishedCopy();
     if (m_copySteps == 0 || m_copyStep >= m_copySteps)
         return false;
     Frame()->SetProgressValue(m_copyStep);
@@ -137,4 +144,21 @@ void CNandProgrammer::finishTargetImage()
     uint64_t length = 0;
     normalizeRange(address, length);
     startProgram(address, length);
+}
+
+bool CNandProgrammer::copyCutShort() const
+{
+    return queueClears() != m_copyQueueClears;
+}
+
+void CNandProgrammer::dropUnfinishedCopy()
+{
+    // Steps already on their way when the queue was emptied still arrive;
+    // the image they would complete was stopped all the same, and the ones
+    // dropped never come, so the copy can neither finish nor be programmed.
+    if (m_copySteps == 0 || !copyCutShort())
+        return;
+    m_copySteps = 0;
+    m_targetBuffer->CloseFile();
+    Frame()->BufferChanged(m_targetBuffer);
 }

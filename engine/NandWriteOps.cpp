@@ -78,6 +78,7 @@ bool CNandProgrammer::onBlockErased(const CProgMessage &message)
 
 int CNandProgrammer::startProgram(uint64_t address, uint64_t length)
 {
+    dropUnfinishedCopy();
     if (m_mainBuffer->GetSize() != uint64_t(m_blockCount) * m_blockBytes) {
         LogString(Text(NandTextId::SizeMismatch));
         return SizeMismatch;

@@ -176,6 +176,7 @@ void CProgrammer::clearQueue()
     std::deque<std::unique_ptr<CProgCommand>> dropped;
     QMutexLocker locker(&m_commandLock);
     dropped.swap(m_commands);
+    ++m_queueClears;
 }
 
 int32_t CProgrammer::packetSize() const

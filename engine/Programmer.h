@@ -117,8 +117,12 @@ public:
     void readAdapterId();
     // Drops the connection; the worker runs the connection procedure again.
     void reconnect();
-    // Deletes every queued record (the window's Stop action).
+    // Deletes every queued record (the window's Stop action, a lost link).
     void clearQueue();
+    // How often the queue has been emptied so far. Work paced through
+    // markers compares it with the count when it started: a change means
+    // its remaining markers were dropped and will never come back.
+    uint32_t queueClears() const { return m_queueClears; }
     // The bulk packet size: the transfer unit of message and job addresses.
     int32_t packetSize() const;
 
@@ -193,6 +197,7 @@ private:
 
     mutable QMutex m_commandLock;
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
+    std::atomic<uint32_t> m_queueClears{0};
     mutable QMutex m_jobLock;
     QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;

@@ -9,6 +9,7 @@
 #include "DeviceItemSPIFlash.h"
 #include "FrameServices.h"
 #include "MemoryNode.h"
+#include "NewDeviceDefinition.h"
 #include "SfdpInfo.h"
 #include "SpiProtocol.h"
 #include "UiText.h"
@@ -152,7 +153,8 @@ void CSpiProgrammer::OnAt45Status(const CProgMessage &message) const
 }
 
 // The self-description of a chip no entry knows: a usable one fills the
-// built-in "SPI SFDP" entry, which becomes the target.
+// built-in "SPI SFDP" entry, which becomes the target; otherwise the operator
+// may define the chip in the device editor, unless nothing answered at all.
 bool CSpiProgrammer::OnSelfDescription(const CProgMessage &message)
 {
     if (message.size < SfdpReplyMin || !message.data)
@@ -171,7 +173,12 @@ bool CSpiProgrammer::OnSelfDescription(const CProgMessage &message)
     if (m_unknownId[0] == NoChip) {
         LogString(QStringLiteral(" "));
         LogString(Text(TextIdError));
+        return true;
     }
+    // A copy: the editor's event loop may let another detection overwrite the stored ID.
+    uint8_t id[sizeof(m_unknownId)];
+    std::memcpy(id, m_unknownId, sizeof(id));
+    OfferNewDeviceDefinition(DEVICE_SPI, QStringLiteral("New SPI"), id);
     return true;
 }
 

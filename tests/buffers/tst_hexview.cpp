@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <memory>
@@ -182,6 +183,32 @@ private slots:
                           view->layout().RowHeight() * 3);
         QCOMPARE(CountColour(image, below, Qt::white), below.width() * below.height());
         QVERIFY(!view->verticalScrollBar()->isVisible());
+    }
+
+    // Inside a window the rows must land where they do in a view of its own:
+    // text drawn by other means than the painter's own text layout lost the
+    // widget's place in the window and slid over the header.
+    void rowsInsideAWindowStayInPlace()
+    {
+        CObservedMemory buffer(QStringLiteral("SPI"), 0, 64, 0xFF);
+        for (int i = 0; i < 16; ++i)
+            buffer.SetByte(uint64_t(i), uint8_t(0x30 + i));
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(210, 110, 20, 20);
+        auto *view = new CHexView(&buffer);
+        layout->addWidget(view);
+        window.resize(900, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect viewport(view->viewport()->mapTo(&window, QPoint(0, 0)), view->viewport()->size());
+        const QImage image = whole.copy(viewport);
+        QVERIFY(Shows(*view, image, view->layout().Content().topLeft(), HexHeaderText(), kRed, kGrey));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 0), QStringLiteral("00000000"), kPurple));
+        QVERIFY(Shows(*view, image, HexAt(*view, 0), QStringLiteral("30 31 32 33 34 35 36 37-38 39 3A 3B 3C 3D 3E 3F"),
+                      kBlue));
+        QVERIFY(Shows(*view, image, AddressAt(*view, 1), QStringLiteral("00000010"), kPurple));
     }
 
     void paintReadsAtMostOnePaintWorth_data()

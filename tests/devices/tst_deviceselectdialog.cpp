@@ -181,6 +181,20 @@ private slots:
         QCOMPARE(dialog.DeviceList()->count(), 0);
     }
 
+    // Typing a part number and pressing Enter chooses what the list shows,
+    // not the device highlighted before the search.
+    void enterAfterASearchChoosesTheFirstMatch()
+    {
+        CDeviceSelectDialog dialog;
+        QCOMPARE(dialog.DeviceList()->currentItem()->text(), QStringLiteral("NAND OFNI"));
+        TypeSearch(dialog, "w25q32");
+        QCOMPARE(dialog.DeviceList()->currentRow(), 0);
+        QCOMPARE(dialog.DeviceNameLabel()->text(), QStringLiteral("W25Q32FV"));
+        dialog.accept();
+        QCOMPARE(dialog.SelectedName(), QStringLiteral("W25Q32FV"));
+        QCOMPARE(CurrentDevice(), FindByName("W25Q32FV"));
+    }
+
     void addAndRemoveFavorites()
     {
         CDeviceSelectDialog dialog;

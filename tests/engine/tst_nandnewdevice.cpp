@@ -41,11 +41,12 @@ private:
         });
     }
 
-    static bool StartUnknown(CNandRig &rig, const QString &id, const QString &extra)
+    static bool StartUnknown(CNandRig &rig, const QString &id, const QString &extra, const QString &adapter = {})
     {
         CSimNand chip;
         chip.id = id;
         chip.nandExtra = extra;
+        chip.adapterExtra = adapter;
         return rig.Start(chip, {chip.DeviceLine("SIMCHIP", 1, "EC F1 00 95 41")}, "SIMCHIP");
     }
 
@@ -90,23 +91,29 @@ void TestNandNewDevice::onfiChipBecomesTarget()
 void TestNandNewDevice::editorForOtherChips_data()
 {
     QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("adapter");
     QTest::addColumn<int>("answer"); // 1 accept, 0 cancel, -1 no editor expected
     QTest::addColumn<QStringList>("log");
 
-    QTest::newRow("accepted") << "2C DC 90 95 56 00" << 1 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
-    QTest::newRow("cancelled") << "2C DC 90 95 56 00" << 0 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
-    QTest::newRow("ID of 0xFF") << "FF FF FF FF FF FF" << -1
-                                << QStringList{"Unknown device", "ff,ff,ff,ff,ff,ff", " ",
-                                               "ID detection error, check pin connetion!!"};
+    const QStringList wiring{" ", "ID detection error, check pin connetion!!"};
+    QTest::newRow("accepted") << "2C DC 90 95 56 00" << "" << 1 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
+    QTest::newRow("cancelled") << "2C DC 90 95 56 00" << "" << 0 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
+    QTest::newRow("ID of 0xFF") << "FF FF FF FF FF FF" << "" << -1
+                                << QStringList{"Unknown device", "ff,ff,ff,ff,ff,ff"} + wiring;
+    QTest::newRow("first ID byte 0xFF") << "FF DC 90 95 56 00" << "" << -1
+                                        << QStringList{"Unknown device", "ff,dc,90,95,56,0"} + wiring;
+    QTest::newRow("no chip in the socket") << "2C DC 90 95 56 00" << "module=none" << -1
+                                           << QStringList{"Unknown device", "ff,ff,ff,ff,ff,ff"} + wiring;
 }
 
 void TestNandNewDevice::editorForOtherChips()
 {
     QFETCH(QString, id);
+    QFETCH(QString, adapter);
     QFETCH(int, answer);
     QFETCH(QStringList, log);
     CNandRig rig(m_dir.path());
-    QVERIFY2(StartUnknown(rig, id, "onfi=false"), qPrintable(rig.Error()));
+    QVERIFY2(StartUnknown(rig, id, "onfi=false", adapter), qPrintable(rig.Error()));
     rig.frame.answerYes = true; // an ID of 0xFF asks whether to go on
     bool shown = false;
     QString title;

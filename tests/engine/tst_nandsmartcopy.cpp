@@ -5,15 +5,19 @@
 #include "NandProgrammer.h"
 #include "NandRig.h"
 #include "SmartCopyLayout.h"
+#include "UsbLibrary.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 // Smart copy: the layout rules around bad blocks of both chips, and the whole
 // copy on the simulated adapter onto a chip whose bad blocks differ from the
-// source's, programmed and then verified against the target image.
+// source's, programmed and then verified against the target image; a copy
+// stopped half way leaves nothing that a later program would take.
 class TestNandSmartCopy : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,8 @@ private slots:
     void refusals_data();
     void refusals();
     void newChipForgetsTarget();
+    void stoppedCopyIsNotProgrammed_data();
+    void stoppedCopyIsNotProgrammed();
 };
 
 using Steps = QList<int>;
@@ -250,6 +256,83 @@ void TestNandSmartCopy::newChipForgetsTarget()
     rig.frame.log.clear();
     engine->smartCopy();
     QCOMPARE(rig.frame.log, QStringList{"Erase the chip first"});
+}
+
+void TestNandSmartCopy::stoppedCopyIsNotProgrammed_data()
+{
+    QTest::addColumn<bool>("linkLost"); // else the operator presses Stop
+    QTest::newRow("Stop pressed") << false;
+    QTest::newRow("link lost") << true;
+}
+
+// The copy is cut short after its first steps were appended: neither the
+// steps still on their way nor a later plain program may put the partial
+// target image onto the chip; the program writes the loaded image as it is.
+void TestNandSmartCopy::stoppedCopyIsNotProgrammed()
+{
+    QFETCH(bool, linkLost);
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.blocks = 8;
+    chip.badBlocks = "2"; // the laid-out image differs from the loaded one from block 2 on
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("SIMCHIP")}, "SIMCHIP"), qPrintable(rig.Error()));
+    CNandProgrammer *engine = rig.Engine();
+    SetWindow(engine, 0, 8);
+    uint64_t address = 0, length = 0;
+    engine->normalizeRange(address, length);
+    QCOMPARE(engine->startErase(address, length), int('G'));
+    QVERIFY(rig.frame.WaitForEnd("bbt"));
+    const QByteArray image = MakeImage(chip, 8 * chip.BlockBytes(), 17);
+    const QString path = rig.NewPath("source");
+    QVERIFY(WriteFile(path, image));
+    QVERIFY(engine->loadFile(path));
+    QVERIFY(rig.frame.WaitUntilQuiet());
+
+    constexpr uint32_t StopAtStep = 2;
+    bool stopped = false;
+    rig.frame.onProgressValue = [&](uint32_t step) {
+        if (step != StopAtStep || stopped)
+            return;
+        stopped = true;
+        if (!linkLost) {
+            rig.frame.Stop();
+            return;
+        }
+        // The cable goes: the next command fails and the worker drops the
+        // link with everything queued (and connects again). Waited for here,
+        // before the steps already on their way are handled.
+        const uint32_t clears = engine->queueClears();
+        Usb::Close();
+        engine->readIdAt(0);
+        const QDeadlineTimer deadline(10000);
+        while (engine->queueClears() == clears && !deadline.hasExpired())
+            QThread::msleep(5);
+        QVERIFY(engine->queueClears() != clears);
+    };
+    rig.frame.log.clear();
+    rig.frame.ends.clear();
+    const int from = rig.TraceLines().size();
+    engine->smartCopy();
+    QTRY_VERIFY_WITH_TIMEOUT(stopped, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(engine->isConnected(), 20000);
+    QVERIFY(rig.frame.WaitUntilQuiet());
+    rig.frame.onProgressValue = nullptr;
+    QVERIFY(!rig.frame.ends.contains("program"));
+    QVERIFY(rig.Commands(from).filter("CMD 1C ").isEmpty());
+    QCOMPARE(rig.frame.log, QStringList{"Create temporary file"});
+
+    // A plain program now streams the loaded image, block for block.
+    QCOMPARE(engine->startProgram(address, length), int('D'));
+    QCOMPARE(engine->targetBuffer()->GetSize(), uint64_t(0));
+    QVERIFY(rig.frame.WaitForEnd("program"));
+    QVERIFY(rig.frame.WaitUntilQuiet());
+    const QByteArray chipImage = rig.ReadImage();
+    const qsizetype blockBytes = qsizetype(chip.BlockBytes());
+    for (int block = 0; block < 8; ++block) {
+        if (block != 2)
+            QVERIFY2(chipImage.mid(block * blockBytes, blockBytes) == image.mid(block * blockBytes, blockBytes),
+                     qPrintable(QString("chip block %1").arg(block)));
+    }
 }
 
 QTEST_MAIN(TestNandSmartCopy)

@@ -430,22 +430,58 @@ private slots:
     }
 
     // A chip that does not answer: reads ask, erases and programs stop.
+    void missingChip_data()
+    {
+        QTest::addColumn<QString>("socket");  // [spi] and [adapter] keys
+        QTest::addColumn<char>("op");         // 'A' read, 'G' erase, 'D' program
+        QTest::addColumn<bool>("answerYes");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("command"); // sent only when the operation goes on
+        const QString empty = QStringLiteral("module=none");
+        const QString answersFF = QStringLiteral("id=FF FF FF");
+        const QString asked = QStringLiteral("Are you sure?: ID detection error, check pin connetion!!");
+        const QString refused = QStringLiteral("Error: ID detection error, check pin connetion!!");
+        QTest::newRow("read, operator stops") << empty << 'A' << false << asked << "" << "CMD 27";
+        QTest::newRow("read, operator goes on") << empty << 'A' << true << asked << "" << "CMD 27";
+        QTest::newRow("erase") << empty << 'G' << true << "" << refused << "CMD 1B";
+        QTest::newRow("program") << empty << 'D' << true << "" << refused << "CMD 1C";
+        QTest::newRow("program, chip answering 0xFF") << answersFF << 'D' << true << "" << refused << "CMD 1C";
+    }
     void missingChip()
     {
-        QVERIFY(m_session->Seat(QStringLiteral("id=FF FF FF\nsize=0x100000")));
+        QFETCH(QString, socket);
+        QFETCH(char, op);
+        QFETCH(bool, answerYes);
+        QFETCH(QString, question);
+        QFETCH(QString, error);
+        QFETCH(QString, command);
+        const bool noModule = socket.startsWith("module=");
+        QVERIFY(m_session->Seat(QStringLiteral("size=0x100000\n") + (noModule ? QString() : socket), {},
+                                noModule ? socket : QString()));
         QVERIFY(m_session->Start(Entry("W25Q80BV")));
-        Window().answerYes = false;
-        Engine().startReadOp(0, 0, 'A');
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().questions.size() == 1; }));
-        Engine().startErase(0, 0);
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().errors.size() == 1; }));
-        Engine().startProgram(0, 0);
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().errors.size() == 2; }));
+        Window().answerYes = answerYes;
+        const qint64 from = m_session->TraceSize();
+        if (op == 'A')
+            Engine().startReadOp(0, 0, 'A');
+        else if (op == 'G')
+            Engine().startErase(0, 0);
+        else
+            Engine().startProgram(0, 0);
+        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().questions.size() + Window().errors.size() == 1; }));
+        const bool goesOn = !question.isEmpty() && answerYes;
+        // An empty socket never answers an array read: the operator would stop it.
+        if (goesOn)
+            QVERIFY(CSpiOperationFrame::WaitFor([&] { return CountPrefix(m_session->TraceCommands(from), command) > 0; }));
+        Window().Stop();
         QVERIFY(m_session->Settle());
-        QCOMPARE(Window().questions, QStringList{"Are you sure?: ID detection error, check pin connetion!!"});
-        QCOMPARE(Window().errors.first(), QStringLiteral("Error: ID detection error, check pin connetion!!"));
-        const QStringList commands = m_session->TraceCommands();
-        QCOMPARE(CountPrefix(commands, "CMD 27") + CountPrefix(commands, "CMD 1B") + CountPrefix(commands, "CMD 1C"), 0);
+        QCOMPARE(Window().questions, question.isEmpty() ? QStringList() : QStringList{question});
+        QCOMPARE(Window().errors, error.isEmpty() ? QStringList() : QStringList{error});
+        const QStringList commands = m_session->TraceCommands(from);
+        QCOMPARE(commands.first(), IdBeforeOperation);
+        QCOMPARE(CountPrefix(commands, command) > 0, goesOn);
+        // Nothing is ever erased or programmed without a chip.
+        QCOMPARE(CountPrefix(commands, "CMD 1B") + CountPrefix(commands, "CMD 1C"), 0);
     }
 };
 

@@ -215,6 +215,8 @@ void COperationFrame::SetProgressRange(uint32_t start, uint32_t count)
 void COperationFrame::SetProgressValue(uint32_t value)
 {
     barValue = value;
+    if (onProgressValue)
+        onProgressValue(value);
 }
 
 void COperationFrame::NoteEnd(const QString &what)

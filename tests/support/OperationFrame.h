@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class CNandWindowLink;
 class CProgMessage;
@@ -51,6 +52,9 @@ public:
     QStringList saveAnswers;     // taken one per save dialog
     QStringList openAnswers;     // taken one per open dialog
     char awaitedCode = 0;        // the console's awaited completion code
+    // Called with every value SetProgressValue gets (the steps of a smart
+    // copy), so a test can act in the middle of one.
+    std::function<void(uint32_t)> onProgressValue;
 
     // --- what happened
     QStringList log;

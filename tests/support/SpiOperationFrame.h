@@ -132,6 +132,7 @@ public:
         return acceptTargetChange;
     }
     void SetSaveAllowed(bool allowed) override { saveAllowed = allowed; }
+    void OpenDeviceListFile(const QString &path) override { openedListFiles << path; }
     bool IsAdapterReady() const override { return ready; }
     bool IsOperationRunning() const override { return m_opEnd != 0; }
     void ApplySpeed(int n) override
@@ -153,6 +154,7 @@ public:
     }
 
     QStringList log, questions, errors, targetRequests;
+    QStringList openedListFiles; // device list files handed to the desktop
     QList<char> codes;
     QList<char> seen; // the tag of every message, in order
     QList<uint32_t> erasePositions;
