@@ -62,8 +62,34 @@ QByteArray ReadWholeFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-CSimWindowRig::CSimWindowRig() = default;
+CSimWindowRig::CSimWindowRig()
+{
+    m_modalWatch.setInterval(1000);
+    QObject::connect(&m_modalWatch, &QTimer::timeout, [this] { WatchModals(); });
+}
+
 CSimWindowRig::~CSimWindowRig() = default;
+
+// A dialog nobody answers would keep the test in its modal loop until the
+// suite's time limit. One that stays up far longer than any answer takes
+// fails the test with its text and is closed, so the run goes on.
+void CSimWindowRig::WatchModals()
+{
+    auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    if (!dialog || dialog != m_watchedModal) {
+        m_watchedModal = dialog;
+        m_modalSeconds = 0;
+        return;
+    }
+    if (++m_modalSeconds < MODAL_LIMIT_S)
+        return;
+    QString text = dialog->windowTitle();
+    if (auto *box = qobject_cast<QMessageBox *>(dialog))
+        text += QStringLiteral(": ") + box->text();
+    m_watchedModal = nullptr;
+    dialog->reject();
+    QTest::qFail(qPrintable(QStringLiteral("an unanswered dialog stayed open: ") + text), __FILE__, __LINE__);
+}
 
 QString CSimWindowRig::UseChip(const QString &sections)
 {
@@ -83,6 +109,7 @@ void CSimWindowRig::Start(const QString &target, const std::function<void()> &pr
         prepare();
     m_window = std::make_unique<CMainFrame>();
     m_window->show();
+    m_modalWatch.start();
 }
 
 void CSimWindowRig::Close()

@@ -101,6 +101,12 @@ public:
     bool Logged(const QString &text) const { return LogText().contains(text); }
 
 private:
+    static constexpr int MODAL_LIMIT_S = 30;
+    void WatchModals();
+
     std::unique_ptr<CMainFrame> m_window;
     int m_chipCount = 0;
+    QTimer m_modalWatch;
+    QDialog *m_watchedModal = nullptr;
+    int m_modalSeconds = 0;
 };
