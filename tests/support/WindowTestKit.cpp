@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTest>
@@ -19,13 +20,27 @@ QString UseSimConfig(const QString &iniText)
     return WriteSimConfig(QDir::tempPath(), iniText);
 }
 
+namespace {
+
+// Types the path and accepts. The dialog reads its folder in the background
+// and may take the typed name back when that reading ends (seen on a busy
+// machine): while the dialog stays open the answer is given again.
+void AnswerFileDialog(QPointer<QFileDialog> dialog, const QString &path, int attempts)
+{
+    if (!dialog || !dialog->isVisible())
+        return;
+    dialog->selectFile(path);
+    // accept() is protected in QFileDialog; its slot takes the typed name.
+    QMetaObject::invokeMethod(dialog, "accept");
+    if (attempts > 1)
+        QTimer::singleShot(200, qApp, [dialog, path, attempts] { AnswerFileDialog(dialog, path, attempts - 1); });
+}
+
+} // namespace
+
 void AnswerNextFileDialog(const QString &path)
 {
-    AnswerNextModal<QFileDialog>([path](QFileDialog *dialog) {
-        dialog->selectFile(path);
-        // accept() is protected in QFileDialog; its slot takes the typed name.
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    AnswerNextModal<QFileDialog>([path](QFileDialog *dialog) { AnswerFileDialog(dialog, path, 50); });
 }
 
 void TypeAtConsole(CMainFrame &window, const QString &text)
