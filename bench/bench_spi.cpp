@@ -59,14 +59,14 @@ double TimeCopy(const QString &from, const QString &to)
 // One read-type operation from start to its end; -1 when it did not end.
 double TimeOperation(CSpiSimSession &session, char op)
 {
-    CSpiOperationFrame &frame = *session.frame;
+    COperationFrame &frame = *session.frame;
     const qsizetype ends = frame.log.count(QStringLiteral("Compare data OK"));
     const long faults = MinorFaults();
     QElapsedTimer timer;
     timer.start();
     session.engine->startReadOp(0, 0, op);
     const bool ended = op == 'A' ? frame.WaitForCode('A', 600000)
-                                 : CSpiOperationFrame::WaitFor(
+                                 : COperationFrame::WaitFor(
                                        [&] { return frame.log.count(QStringLiteral("Compare data OK")) > ends; },
                                        600000);
     const double seconds = Seconds(timer);

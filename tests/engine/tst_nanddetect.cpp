@@ -285,7 +285,7 @@ void TestNandDetect::missingChip()
         break;
     }
     QVERIFY(rig.frame.WaitForTag(idTag));
-    QCOMPARE(rig.frame.questions, QStringList({"Are you sure?|ID detection error, check pin connetion!!"}));
+    QCOMPARE(rig.frame.questions, QStringList({"Are you sure?: ID detection error, check pin connetion!!"}));
     if (answerYes) {
         // An empty socket never answers an array read: the operator would
         // stop that read; erase and program run to their end.

@@ -128,14 +128,14 @@ void TestSpiNewDevice::describedChipBecomesTarget()
     QFETCH(qulonglong, size);
     QVERIFY(m_session->Seat(QStringLiteral("id=%1\nsize=0x%2\nsfdp=true").arg(id).arg(size, 0, 16)));
     QVERIFY(m_session->Start(Entry("W25X16")));
-    CSpiOperationFrame &frame = *m_session->frame;
+    COperationFrame &frame = *m_session->frame;
     frame.acceptTargetChange = true;
     QObject guard;
     CEditorSeen seen;
     AnswerEditor(&guard, false, seen);
     QCOMPARE(m_session->engine->detect(), int('H'));
     QVERIFY(frame.WaitForCode('H'));
-    QVERIFY(CSpiOperationFrame::WaitFor([&] { return frame.seen.contains('L'); }));
+    QVERIFY(COperationFrame::WaitFor([&] { return frame.seen.contains('L'); }));
     QVERIFY(m_session->Settle());
 
     CDeviceItemSPIFlash *sfdp = Entry("SPI SFDP");
@@ -176,7 +176,7 @@ void TestSpiNewDevice::editorForOtherChips()
     QFETCH(QStringList, log);
     QVERIFY(m_session->Seat(chip + QStringLiteral("\nsize=0x400000"), {}, adapter));
     QVERIFY(m_session->Start(Entry("W25X16")));
-    CSpiOperationFrame &frame = *m_session->frame;
+    COperationFrame &frame = *m_session->frame;
     frame.acceptTargetChange = true;
     auto guard = std::make_unique<QObject>();
     CEditorSeen seen;
@@ -184,7 +184,7 @@ void TestSpiNewDevice::editorForOtherChips()
     frame.log.clear();
     QCOMPARE(m_session->engine->detect(), int('H'));
     QVERIFY(frame.WaitForCode('H'));
-    QVERIFY(CSpiOperationFrame::WaitFor([&] { return frame.seen.contains('L'); }));
+    QVERIFY(COperationFrame::WaitFor([&] { return frame.seen.contains('L'); }));
     QVERIFY(m_session->Settle());
     guard.reset();
 
@@ -225,7 +225,7 @@ void TestSpiNewDevice::descriptionReplies()
     QFETCH(QByteArray, reply);
     QFETCH(bool, editor);
     QFETCH(qulonglong, size);
-    CSpiOperationFrame frame;
+    COperationFrame frame;
     CSpiProgrammer engine(Entry("W25X16"));
     // The ID of a chip no entry knows; the engine asks for its description.
     CProgMessage id('H', -1, 3, true);

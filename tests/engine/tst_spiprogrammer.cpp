@@ -107,7 +107,7 @@ private slots:
         CDeviceItemSPIFlash *device = Copy(name);
         if (algoOverride >= 0)
             device->m_algo = uint32_t(algoOverride);
-        CSpiOperationFrame frame;
+        COperationFrame frame;
         CInspectedSpi engine(device);
         QCOMPARE(engine.Firmware(), SpiFirmware(firmware));
         QCOMPARE(device->m_algo, uint32_t(firmware));
@@ -156,7 +156,7 @@ private slots:
     {
         QFETCH(quint64, address);
         QFETCH(quint64, length);
-        CSpiOperationFrame frame;
+        COperationFrame frame;
         CSpiProgrammer engine(Entry("W25Q128FV"));
         uint64_t a = address;
         uint64_t n = length;
@@ -362,7 +362,7 @@ private slots:
         QFETCH(bool, configured);
         QVERIFY(m_session->Seat(chip));
         QVERIFY(m_session->Start(Entry(name)));
-        CSpiOperationFrame &frame = *m_session->frame;
+        COperationFrame &frame = *m_session->frame;
         frame.acceptTargetChange = accept;
         CSpiProgrammer &engine = *m_session->engine;
 
@@ -415,7 +415,7 @@ private slots:
         device->m_readyValue = 0x01; // a busy bit that never reads as set
         QVERIFY(m_session->Seat(QStringLiteral("id=EF 30 15\nsize=0x200000")));
         QVERIFY(m_session->Start(device));
-        CSpiOperationFrame &frame = *m_session->frame;
+        COperationFrame &frame = *m_session->frame;
         QCOMPARE(m_session->engine->startErase(0x10000, 0x20000), int('G'));
         QVERIFY(frame.WaitForCode('G'));
         QCOMPARE(frame.erasePositions, (QList<uint32_t>{1, 2}));
@@ -426,7 +426,7 @@ private slots:
 
     void fillRandom()
     {
-        CSpiOperationFrame frame;
+        COperationFrame frame;
         CSpiProgrammer engine(Copy("W25X16"));
         engine.fillRandom();
         CMemoryNode *buffer = engine.buffer(0);

@@ -83,7 +83,7 @@ class TestSpiRoundTrip : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<CSpiSimSession> m_session;
 
-    CSpiOperationFrame &Window() { return *m_session->frame; }
+    COperationFrame &Window() { return *m_session->frame; }
     CSpiProgrammer &Engine() { return *m_session->engine; }
 
     // The chip as the engine reads it (the image file shows erased holes as zeros).
@@ -117,7 +117,7 @@ class TestSpiRoundTrip : public QObject
         if (erasable) {
             // The chip holds data: the blank check says so, and the program erases first.
             QCOMPARE(Engine().startReadOp(0, 0, 'K'), int('K'));
-            QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().stops == 1; }));
+            QVERIFY(COperationFrame::WaitFor([&] { return Window().stops == 1; }));
             QVERIFY(!Engine().skipErase());
         }
         const qint64 programFrom = m_session->TraceSize();
@@ -138,7 +138,7 @@ class TestSpiRoundTrip : public QObject
         QVERIFY(Window().WaitForCode('A'));
         QCOMPARE(m_session->BufferBytes(), data);
         QCOMPARE(Engine().startReadOp(0, 0, 'B'), int('B'));
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().log.contains("Compare data OK"); }));
+        QVERIFY(COperationFrame::WaitFor([&] { return Window().log.contains("Compare data OK"); }));
         QCOMPARE(Window().stops, erasable ? 1 : 0);
         QVERIFY(m_session->Settle());
 
@@ -353,7 +353,7 @@ private slots:
         QVERIFY(!Engine().skipErase());
 
         QCOMPARE(Engine().startReadOp(0, 0, 'K'), int('K'));
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().stops == 1; }));
+        QVERIFY(COperationFrame::WaitFor([&] { return Window().stops == 1; }));
         QVERIFY(m_session->Settle());
         QStringList reports;
         for (const QString &line : Window().log)
@@ -422,7 +422,7 @@ private slots:
         QVERIFY(m_session->Start(Entry("W25Q80BV")));
         QVERIFY(Engine().tryLockBuffer());
         Engine().startProgram(0, 0);
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().log.contains("Busy"); }));
+        QVERIFY(COperationFrame::WaitFor([&] { return Window().log.contains("Busy"); }));
         QVERIFY(!Engine().loadFile(m_dir.filePath("image.bin")));
         Engine().unlockBuffer();
         QVERIFY(m_session->Settle());
@@ -468,11 +468,11 @@ private slots:
             Engine().startErase(0, 0);
         else
             Engine().startProgram(0, 0);
-        QVERIFY(CSpiOperationFrame::WaitFor([&] { return Window().questions.size() + Window().errors.size() == 1; }));
+        QVERIFY(COperationFrame::WaitFor([&] { return Window().questions.size() + Window().errors.size() == 1; }));
         const bool goesOn = !question.isEmpty() && answerYes;
         // An empty socket never answers an array read: the operator would stop it.
         if (goesOn)
-            QVERIFY(CSpiOperationFrame::WaitFor([&] { return CountPrefix(m_session->TraceCommands(from), command) > 0; }));
+            QVERIFY(COperationFrame::WaitFor([&] { return CountPrefix(m_session->TraceCommands(from), command) > 0; }));
         Window().Stop();
         QVERIFY(m_session->Settle());
         QCOMPARE(Window().questions, question.isEmpty() ? QStringList() : QStringList{question});

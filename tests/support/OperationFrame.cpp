@@ -1,16 +1,20 @@
 #include "OperationFrame.h"
 
 #include "AdapterProtocol.h"
+#include "BadBlockTable.h"
 #include "BlockGeometry.h"
-#include "DeviceItemNand.h"
+#include "DeviceItem.h"
 #include "MemoryNode.h"
 #include "NandWindowLink.h"
 #include "ProgMessage.h"
 #include "Programmer.h"
 #include "UiText.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,6 +25,13 @@ constexpr int ProgramTimeText = 60; // "Program time"
 constexpr int CompareOkText = 67;   // "Compare data OK"
 constexpr int BlankedText = 71;     // "Flash blanked"
 constexpr int BusyText = 74;        // "Busy"
+
+// The top byte of the adapter's serial number names the fitted top module;
+// the target setup tells the adapter whether it is the NAND one.
+constexpr int ModuleShift = 24;
+constexpr uint32_t ModuleNand = 0x00;
+constexpr uint8_t AdapterKindNand = 0;
+constexpr uint8_t AdapterKindOther = 1;
 } // namespace
 
 COperationFrame::COperationFrame()
@@ -55,27 +66,41 @@ CNandWindowLink *COperationFrame::Link() const
 
 // --- waiting
 
+bool COperationFrame::WaitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer wake; // looks at the condition now and then even when nothing arrives
+    wake.start(20);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
 bool COperationFrame::WaitForReady(int timeoutMs)
 {
-    return QTest::qWaitFor([this] { return ready && !setTargetReply.isEmpty(); }, timeoutMs);
+    return WaitFor([this] { return ready && !setTargetReply.isEmpty(); }, timeoutMs);
 }
 
 bool COperationFrame::WaitForEnd(const QString &end, int timeoutMs)
 {
     const qsizetype before = ends.count(end);
-    return QTest::qWaitFor([&] { return ends.count(end) > before; }, timeoutMs);
+    return WaitFor([&] { return ends.count(end) > before; }, timeoutMs);
 }
 
 bool COperationFrame::WaitForCode(char code, int timeoutMs)
 {
     const qsizetype before = codes.count(code);
-    return QTest::qWaitFor([&] { return codes.count(code) > before; }, timeoutMs);
+    return WaitFor([&] { return codes.count(code) > before; }, timeoutMs);
 }
 
 bool COperationFrame::WaitForTag(char tag, int timeoutMs)
 {
-    const qsizetype before = engineTags.count(tag);
-    return QTest::qWaitFor([&] { return engineTags.count(tag) > before; }, timeoutMs);
+    const qsizetype before = seen.count(tag);
+    return WaitFor([&] { return seen.count(tag) > before; }, timeoutMs);
 }
 
 bool COperationFrame::WaitUntilQuiet(int timeoutMs)
@@ -84,6 +109,12 @@ bool COperationFrame::WaitUntilQuiet(int timeoutMs)
     constexpr uint8_t QuietTag = 'Z';
     m_programmer->queueMarker(QuietTag, -1, 1);
     return WaitForTag(char(QuietTag), timeoutMs);
+}
+
+bool COperationFrame::WaitForIdle(int timeoutMs)
+{
+    return WaitFor([this] { return opEnd == 0 && (!m_programmer || m_programmer->pendingCommands() == 0); },
+                   timeoutMs);
 }
 
 // --- the window's reactions to the worker
@@ -96,7 +127,9 @@ void COperationFrame::OnAdapterState(bool connected)
     setTargetReply.clear();
     m_programmer->queueCommand(Adapter::StatusPacket(), -1, Adapter::Tag::Status, Adapter::StatusReplyLength);
     m_programmer->readAdapterId();
-    if (CDeviceItem *device = m_programmer->device())
+    if (speedOnReady >= 0)
+        m_programmer->setSpeed(speedOnReady);
+    else if (CDeviceItem *device = m_programmer->device())
         m_programmer->setSpeed(device->m_speed);
     m_programmer->tryLockBuffer();
     m_programmer->unlockBuffer();
@@ -106,15 +139,16 @@ void COperationFrame::OnAdapterState(bool connected)
 
 void COperationFrame::OnAdapterId(const CProgMessage &message)
 {
-    if (message.size < 8)
+    if (!message.data || message.size < Adapter::AdapterIdReplyLength)
         return;
+    const uint32_t serial = Adapter::GetLE(message.data.get(), 4);
     adapterTypeCode = Adapter::GetLE(message.data.get() + 4, 4);
     if (adapterTypeCode == Adapter::OtherNandFirmware) {
         m_programmer->switchFirmware();
         ready = false;
         m_programmer->reconnect();
     } else if (adapterTypeCode == Adapter::MatchingFirmware) {
-        m_programmer->setTarget(0);
+        m_programmer->setTarget((serial >> ModuleShift) == ModuleNand ? AdapterKindNand : AdapterKindOther);
     }
 }
 
@@ -123,6 +157,7 @@ void COperationFrame::OnProgMessage(CProgMessage *message)
     std::unique_ptr<CProgMessage> owned(message);
     if (!m_programmer)
         return;
+    seen += char(message->tag);
     switch (message->tag) {
     case 'C':
         codes += 'C';
@@ -142,7 +177,6 @@ void COperationFrame::OnProgMessage(CProgMessage *message)
     case 'U':
         break;
     default:
-        engineTags += char(message->tag);
         if (m_programmer->handleMessage(message))
             codes += char(message->tag);
         break;
@@ -182,8 +216,13 @@ void COperationFrame::LogMessage(const QString &line)
 
 bool COperationFrame::AskYesNo(const QString &title, const QString &text)
 {
-    questions << title + "|" + text;
+    questions << title + ": " + text;
     return answerYes;
+}
+
+void COperationFrame::ShowError(const QString &title, const QString &text)
+{
+    errors << title + ": " + text;
 }
 
 QString COperationFrame::GetSaveFileName(const QString &, const QString &, const QString &)
@@ -259,22 +298,43 @@ void COperationFrame::BlockReadProgress(uint32_t position, uint32_t count, CMemo
         return;
     EndOperation("read");
     BufferChanged(buffer);
-    if (CNandWindowLink *link = Link())
+    if (CNandWindowLink *link = Link()) {
         link->buildSourceBbt();
-    RefreshBadBlockView(1);
+        RefreshBadBlockView(1);
+    }
     codes += 'A';
 }
 
 void COperationFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
                                      const uint32_t *badBlocks, CDeviceItem *device)
 {
-    if (opEnd == 0)
+    const uint64_t unit = m_programmer ? uint64_t(m_programmer->packetSize()) : 0;
+    VerifyProgressAt(position, count, position * unit, uint32_t(count * unit), chipData, buffer, badBlocks, device);
+}
+
+// The state list handed in is one of the engine's tables; its length bounds
+// what the compare may look up.
+uint64_t COperationFrame::BadBlockStateCount(const uint32_t *badBlocks) const
+{
+    const CNandWindowLink *link = Link();
+    if (!link || !badBlocks)
+        return 0;
+    for (const CBadBlockTable *table : {link->sourceBbt(), link->targetBbt()}) {
+        if (table && badBlocks == table->states())
+            return table->count();
+    }
+    return 0;
+}
+
+void COperationFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t chipAddress, uint32_t chipBytes,
+                                       const uint8_t *chipData, CMemoryNode *buffer, const uint32_t *badBlocks,
+                                       CDeviceItem *device)
+{
+    if (opEnd == 0 || !buffer || !m_programmer)
         return;
-    const uint64_t unit = uint64_t(m_programmer->packetSize());
-    const auto *nand = dynamic_cast<const CDeviceItemNand *>(device);
-    const uint64_t blockBytes = nand ? uint64_t(nand->m_pageSize) * nand->m_pagesPerBlock : 0;
-    const CBlockGeometry geometry = NandBlockGeometry(device, blockBytes ? nand->m_size / blockBytes : 0);
-    if (!buffer->Compare(position * unit, uint32_t(count * unit), chipData, badBlocks, &geometry)) {
+    const uint64_t stateCount = BadBlockStateCount(badBlocks);
+    const CBlockGeometry geometry = NandBlockGeometry(device, stateCount);
+    if (!buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry)) {
         Stop();
         return;
     }
@@ -307,6 +367,7 @@ void COperationFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
 
 void COperationFrame::EraseValue(uint32_t value)
 {
+    erasePositions << value;
     if (value < barMax) {
         if (value < barValue)
             ++progressBackwards;
@@ -316,8 +377,14 @@ void COperationFrame::EraseValue(uint32_t value)
     barValue = barMin;
     PrintElapsed(Text(EraseTimeText));
     NoteEnd("erase");
-    if (CNandWindowLink *link = Link())
+    if (CNandWindowLink *link = Link()) {
+        // The target scan that follows ends the operation.
         link->buildTargetBbt();
+        return;
+    }
+    // An SPI erase ends here.
+    opStart = opEnd = 0;
+    codes += 'G';
 }
 
 void COperationFrame::BbtProgress(uint32_t value)
@@ -354,6 +421,13 @@ void COperationFrame::SetSaveAllowed(bool allowed)
 void COperationFrame::RefreshBadBlockView(int view)
 {
     viewRefreshes << view;
+}
+
+void COperationFrame::ApplySpeed(int n)
+{
+    appliedSpeeds << n;
+    if (m_programmer)
+        m_programmer->setSpeed(n);
 }
 
 int COperationFrame::RunIfIdle(uint64_t address, uint64_t length, int opCode)

@@ -2,11 +2,12 @@
 
 // One SPI engine against the simulated adapter, for end-to-end tests and
 // benchmarks: seats a chip (configuration with trace, stats and image file),
-// builds the engine for a device entry, follows it with a CSpiOperationFrame
+// builds the engine for a device entry, follows it with a COperationFrame
 // and reads back what the adapter saw.
 
+#include "MemoryNode.h"
+#include "OperationFrame.h"
 #include "SimAdapterHost.h"
-#include "SpiOperationFrame.h"
 #include "SpiProgrammer.h"
 
 #include <QByteArray>
@@ -38,14 +39,16 @@ public:
         return true;
     }
 
-    // Builds the engine for `device`, starts it and waits for the adapter.
+    // Builds the engine for `device`, starts it and waits until the adapter
+    // is ready and has taken the target setup.
     bool Start(CDeviceItemSPIFlash *device)
     {
         Stop();
-        frame = std::make_unique<CSpiOperationFrame>();
+        frame = std::make_unique<COperationFrame>();
         engine = std::make_unique<CSpiProgrammer>(device);
         frame->Attach(engine.get());
-        return CSpiOperationFrame::WaitFor([this] { return frame->ready; }, 30000) && Settle();
+        engine->start();
+        return frame->WaitForReady(30000) && Settle();
     }
 
     // Waits until the worker has sent everything queued so far (and the
@@ -53,9 +56,8 @@ public:
     bool Settle()
     {
         constexpr char Tag = 'Z';
-        const qsizetype before = frame->seen.count(Tag);
         engine->queueMarker(Tag, -1, 0);
-        return CSpiOperationFrame::WaitFor([&] { return frame->seen.count(Tag) > before; });
+        return frame->WaitForTag(Tag, 60000);
     }
 
     // Ends the engine (which closes the adapter, so the stats file is written).
@@ -102,7 +104,7 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    std::unique_ptr<CSpiOperationFrame> frame;
+    std::unique_ptr<COperationFrame> frame;
     std::unique_ptr<CSpiProgrammer> engine;
     QString image, trace, stats;
     bool tracing = true; // a trace line per library call costs time in benchmarks
