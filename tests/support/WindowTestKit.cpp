@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTest>
@@ -22,25 +22,24 @@ QString UseSimConfig(const QString &iniText)
 
 namespace {
 
-// Types the path and accepts. The dialog reads its folder in the background
-// and may take the typed name back when that reading ends (seen on a busy
-// machine): while the dialog stays open the answer is given again.
-void AnswerFileDialog(QPointer<QFileDialog> dialog, const QString &path, int attempts)
+// Types the path into the file name field and accepts. selectFile() alone
+// leaves the field as it is while the field has the focus, which depends on
+// how fast the window system activates the dialog: on a busy machine the
+// dialog then kept its folder as the answer and refused to close.
+void AnswerFileDialog(QFileDialog *dialog, const QString &path)
 {
-    if (!dialog || !dialog->isVisible())
-        return;
     dialog->selectFile(path);
+    if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        field->setText(path);
     // accept() is protected in QFileDialog; its slot takes the typed name.
     QMetaObject::invokeMethod(dialog, "accept");
-    if (attempts > 1)
-        QTimer::singleShot(200, qApp, [dialog, path, attempts] { AnswerFileDialog(dialog, path, attempts - 1); });
 }
 
 } // namespace
 
 void AnswerNextFileDialog(const QString &path)
 {
-    AnswerNextModal<QFileDialog>([path](QFileDialog *dialog) { AnswerFileDialog(dialog, path, 50); });
+    AnswerNextModal<QFileDialog>([path](QFileDialog *dialog) { AnswerFileDialog(dialog, path); });
 }
 
 void TypeAtConsole(CMainFrame &window, const QString &text)
