@@ -139,6 +139,6 @@ int main(int argc, char **argv)
     std::printf("targets: read at most 2 x cp, verify at most 2.5 x cp\n");
     session.Stop();
     DeleteAll();
-    Usb::UnloadLibrary();
+    CSpiSimSession::ReleaseAdapter(scratch.path());
     return 0;
 }

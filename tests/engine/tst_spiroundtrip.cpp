@@ -167,11 +167,7 @@ private slots:
     void cleanupTestCase()
     {
         m_session.reset();
-        // The last adapter writes no files into the folder that goes away.
-        WriteSimConfig(m_dir.path(), QStringLiteral("[adapter]\nmodule=none\n"));
-        Usb::Open();
-        Usb::Close();
-        Usb::UnloadLibrary();
+        CSpiSimSession::ReleaseAdapter(m_dir.path());
         DeleteAll();
     }
     void cleanup() { m_session->Stop(); }

@@ -9,6 +9,7 @@
 #include "OperationFrame.h"
 #include "SimAdapterHost.h"
 #include "SpiProgrammer.h"
+#include "UsbLibrary.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -21,6 +22,17 @@ class CSpiSimSession
 public:
     explicit CSpiSimSession(const QString &folder) : m_folder(folder) {}
     ~CSpiSimSession() { Stop(); }
+
+    // Ends a program's use of the simulated adapter: the adapter is opened
+    // once more with a configuration that names no files, so nothing is
+    // written into the folder after it is gone, and the library is unloaded.
+    static void ReleaseAdapter(const QString &folder)
+    {
+        WriteSimConfig(folder, QStringLiteral("[adapter]\nmodule=none\n"));
+        Usb::Open();
+        Usb::Close();
+        Usb::UnloadLibrary();
+    }
 
     // A new adapter with an SPI module: `spi` holds [spi] keys; `dump`, when
     // given, is seated as the chip's contents (else a blank chip).
