@@ -87,9 +87,7 @@ int main(int argc, char **argv)
                      qPrintable(Usb::LoadError()));
         return 1;
     }
-    auto family = std::make_unique<CDeviceFamilySPI>();
-    family->LoadFile(QStringLiteral(NVP_SOURCE_DIR "/data/config/SPI.txt"));
-    DeviceFamilies().push_back(std::move(family));
+    CSpiSimSession::AddBundledFamily();
     auto *device = dynamic_cast<CDeviceItemSPIFlash *>(FindByName(QString::fromLatin1(DeviceName)));
     if (!device || qsizetype(device->m_size) != ChipBytes) {
         std::fprintf(stderr, "bench_spi: no 128 MiB entry %s in the device list\n", DeviceName);

@@ -88,10 +88,7 @@ private slots:
         // As in the application: NAND first, so the editor finds the SPI
         // family at its kind's position.
         DeviceFamilies().push_back(std::make_unique<CDeviceFamilyNand>());
-        auto family = std::make_unique<CDeviceFamilySPI>();
-        family->LoadFile(QStringLiteral(NVP_SOURCE_DIR "/data/config/SPI.txt"));
-        QVERIFY(family->Count() > 200);
-        DeviceFamilies().push_back(std::move(family));
+        QVERIFY(CSpiSimSession::AddBundledFamily() > 200);
         m_session = std::make_unique<CSpiSimSession>(m_dir.path());
     }
     void cleanupTestCase()

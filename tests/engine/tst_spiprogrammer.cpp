@@ -64,10 +64,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY2(Usb::LoadLibrary(), qPrintable(Usb::LoadError()));
-        auto family = std::make_unique<CDeviceFamilySPI>();
-        family->LoadFile(QStringLiteral(NVP_SOURCE_DIR "/data/config/SPI.txt"));
-        QVERIFY(family->Count() > 200);
-        DeviceFamilies().push_back(std::move(family));
+        QVERIFY(CSpiSimSession::AddBundledFamily() > 200);
         m_session = std::make_unique<CSpiSimSession>(m_dir.path());
     }
     void cleanupTestCase()

@@ -159,9 +159,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY2(Usb::LoadLibrary(), qPrintable(Usb::LoadError()));
-        auto family = std::make_unique<CDeviceFamilySPI>();
-        family->LoadFile(QStringLiteral(NVP_SOURCE_DIR "/data/config/SPI.txt"));
-        DeviceFamilies().push_back(std::move(family));
+        CSpiSimSession::AddBundledFamily();
         m_session = std::make_unique<CSpiSimSession>(m_dir.path());
     }
     void cleanupTestCase()

@@ -5,6 +5,8 @@
 // builds the engine for a device entry, follows it with a COperationFrame
 // and reads back what the adapter saw.
 
+#include "DeviceDatabase.h"
+#include "DeviceFamily.h"
 #include "MemoryNode.h"
 #include "OperationFrame.h"
 #include "SimAdapterHost.h"
@@ -22,6 +24,17 @@ class CSpiSimSession
 public:
     explicit CSpiSimSession(const QString &folder) : m_folder(folder) {}
     ~CSpiSimSession() { Stop(); }
+
+    // Appends the bundled SPI device list as a family of the database and
+    // returns how many entries it holds.
+    static int AddBundledFamily()
+    {
+        auto family = std::make_unique<CDeviceFamilySPI>();
+        family->LoadFile(QStringLiteral(NVP_SOURCE_DIR "/data/config/SPI.txt"));
+        const int count = family->Count();
+        DeviceFamilies().push_back(std::move(family));
+        return count;
+    }
 
     // Ends a program's use of the simulated adapter: the adapter is opened
     // once more with a configuration that names no files, so nothing is
