@@ -1,12 +1,14 @@
 #include "BuiltinTexts.h"
 
+#include <algorithm>
+
 namespace {
 
 // The English texts in force when no language file is loaded. Empty entries
 // are reserved indexes that no part of the program uses. The wording (typos,
 // double blanks and trailing blanks included) is what language files, scripts
 // and operators' notes refer to, so it must not be "corrected" here.
-const char *const s_builtinTexts[UI_TEXT_COUNT] = {
+const char *const s_builtinTexts[UI_TEXT_BASE_COUNT] = {
     /*   0 */ "File",
     /*   1 */ "Exit",
     /*   2 */ "Exit the application",
@@ -206,5 +208,12 @@ const char *BuiltinUiText(int index)
 {
     if (index < 0 || index >= UI_TEXT_COUNT)
         return "";
-    return s_builtinTexts[index];
+    if (index < UI_TEXT_BASE_COUNT)
+        return s_builtinTexts[index];
+    int count = 0;
+    const AddedUiText *added = AddedUiTexts(&count);
+    const AddedUiText *end = added + count;
+    const AddedUiText *found = std::lower_bound(added, end, index,
+        [](const AddedUiText &entry, int wanted) { return entry.index < wanted; });
+    return (found != end && found->index == index) ? found->text : "";
 }

@@ -20,7 +20,12 @@ nvp_install_missing() {
 
 nvp_build() {
     if [ ! -f "$NVP_BUILD/CMakeCache.txt" ]; then
-        cmake -S "$NVP_ROOT" -B "$NVP_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+        local launcher=()
+        # A compiler cache, when the machine has one, makes rebuilds of
+        # several checkouts cheap; the build does not need it.
+        command -v ccache >/dev/null 2>&1 &&
+            launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+        cmake -S "$NVP_ROOT" -B "$NVP_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
     fi
     nvp_refresh_moc_after_new_headers
     cmake --build "$NVP_BUILD" -j2

@@ -65,12 +65,29 @@ private slots:
 
     void builtinTableHas191TextsWith13Reserved()
     {
-        QCOMPARE(UI_TEXT_COUNT, 191);
+        QCOMPARE(UI_TEXT_BASE_COUNT, 191);
         int used = 0;
-        for (int i = 0; i < UI_TEXT_COUNT; ++i)
+        for (int i = 0; i < UI_TEXT_BASE_COUNT; ++i)
             used += CUiText::BuiltinText(i).isEmpty() ? 0 : 1;
         QCOMPARE(used, 178);
         QCOMPARE(g_uiText.LoadedCount(), 0);
+    }
+
+    // Added texts follow the original table in ascending order, each at an
+    // index of its own, and are found by that index.
+    void addedTextsFollowTheTableInOrder()
+    {
+        int count = 0;
+        const AddedUiText *added = AddedUiTexts(&count);
+        int previous = UI_TEXT_BASE_COUNT - 1;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY2(added[i].index > previous && added[i].index < UI_TEXT_COUNT, added[i].text);
+            QVERIFY(added[i].text && *added[i].text);
+            QCOMPARE(QString::fromLatin1(BuiltinUiText(added[i].index)), QString::fromLatin1(added[i].text));
+            previous = added[i].index;
+        }
+        QCOMPARE(QString::fromLatin1(BuiltinUiText(UI_TEXT_COUNT)), QString());
+        QCOMPARE(QString::fromLatin1(BuiltinUiText(-1)), QString());
     }
 
     void twoTextsInOneExpression()
@@ -98,10 +115,10 @@ private slots:
         QTest::newRow("duplicate index: first wins")
             << QByteArray("LanguageName=Test\n0003=\"Erst\";\n0003=\"Zweit\";\n") << 4 << QList<int>{3}
             << QStringList{"Erst"};
-        QTest::newRow("index above 190 ignored")
-            << QByteArray("LanguageName=Test\n0001=\"Eins\";\n0191=\"Zu weit\";\n9999=\"Viel zu weit\";\n"
+        QTest::newRow("index beyond the table ignored")
+            << QByteArray("LanguageName=Test\n0001=\"Eins\";\n0390=\"Zu weit\";\n9999=\"Viel zu weit\";\n"
                           "0190=\"Letzter\";\n")
-            << 191 << QList<int>{1, 189, 190, 191} << QStringList{"Eins", "Number of Blocks:", "Letzter", ""};
+            << 191 << QList<int>{1, 189, 190, 390} << QStringList{"Eins", "Number of Blocks:", "Letzter", ""};
         QTest::newRow("backslash r backslash n becomes CR LF")
             << QByteArray("LanguageName=Test\n0081=\"Aufruf: initusb\\r\\n USB neu.\";\n") << 82 << QList<int>{81}
             << QStringList{"Aufruf: initusb\r\n USB neu."};
