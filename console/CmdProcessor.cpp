@@ -128,3 +128,10 @@ void CCmdProcessor::NotifyConsole(int code)
     m_awaitCode = 0;
     RunScript();
 }
+
+void CCmdProcessor::NotifyOutcome(const COperationOutcome &outcome)
+{
+    m_lastOutcome = outcome;
+    if (outcome.done())
+        NotifyConsole(outcome.code);
+}

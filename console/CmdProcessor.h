@@ -6,6 +6,7 @@
 // All of it runs on the GUI thread.
 
 #include "Cmd.h"
+#include "OperationOutcome.h"
 
 #include <QString>
 
@@ -53,6 +54,11 @@ public:
     // An operation of the programmer ended with code: resumes a script that
     // waits for it.
     void NotifyConsole(int code);
+    // An operation ended: keeps its outcome for the console and scripts. A
+    // done operation resumes a script that waits for its code; a failed one
+    // never resumes it as if it had worked.
+    void NotifyOutcome(const COperationOutcome &outcome);
+    const COperationOutcome &lastOutcome() const { return m_lastOutcome; }
 
     // Runs script lines until the script waits or ends.
     int RunScript();
@@ -81,6 +87,7 @@ private:
     uint8_t m_awaitCode = 0; // completion code a paused script waits for; 0 = none
     uint8_t m_flashSetValue = 0;
     std::unique_ptr<CScript> m_script;
+    COperationOutcome m_lastOutcome;
 };
 
 extern CCmdProcessor g_cmdProcessor;
