@@ -196,6 +196,8 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 1, 4096, c.spi.pageSize); }},
         {"spi", "sfdp", "true or false (default true)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.sfdp); }},
+        {"spi", "protect", "start:length byte ranges, e.g. 0x10000:0x10000 (default none)",
+         [](const std::string &v, CSimConfig &c) { return Store(ParsePairList(v), c.spi.protectedRanges); }},
         {"spi", "image", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.spi.image = v; return true; }},
     };

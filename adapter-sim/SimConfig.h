@@ -64,6 +64,10 @@ struct CSpiConfig
     uint64_t size = 0x1000000;
     uint32_t pageSize = 256;
     bool sfdp = true;
+    // Write-protected byte ranges (start, length), as the block-protect bits
+    // of a real part set them: erases touching them fail, programs into
+    // them are not stored and show in the program-finished reply.
+    std::vector<std::pair<uint64_t, uint64_t>> protectedRanges;
     std::string image;
 };
 

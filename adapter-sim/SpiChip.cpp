@@ -322,9 +322,20 @@ bool CSpiChip::At45Erase(EAt45Erase kind, uint64_t address)
     return EraseRange(uint64_t(first) * m_config.pageSize, uint64_t(count) * m_config.pageSize);
 }
 
+bool CSpiChip::Protected(uint64_t offset, uint64_t count) const
+{
+    for (const auto &[start, length] : m_config.protectedRanges) {
+        if (offset < start + length && start < offset + count)
+            return true;
+    }
+    return false;
+}
+
 bool CSpiChip::EraseRange(uint64_t offset, uint64_t count)
 {
     ++m_stats.erases;
+    if (Protected(offset, count))
+        return false; // the part ignores an erase of a protected area
     if (m_image->Erase(offset, count))
         return true;
     WarnNotStored();
@@ -350,6 +361,10 @@ void CSpiChip::ProgramPage(uint64_t address, const uint8_t *data, size_t count)
     const uint32_t pageSize = m_config.pageSize;
     const uint64_t base = address / pageSize * pageSize;
     const uint32_t start = uint32_t(address - base);
+    if (Protected(base, pageSize)) {
+        NoteProgramFailure();
+        return;
+    }
     std::fill(m_touched.begin(), m_touched.end(), 0);
     for (size_t i = 0; i < count; ++i) {
         const uint32_t at = uint32_t((start + i) % pageSize);

@@ -38,6 +38,7 @@ private:
     bool Program(const CPacket &packet, CCommandResult &result);
     std::unique_ptr<CReply> Erase(const CPacket &packet);
     bool EraseRange(uint64_t offset, uint64_t count);
+    bool Protected(uint64_t offset, uint64_t count) const;
     bool At45Erase(EAt45Erase kind, uint64_t address);
     uint8_t At45Status() const;
     bool Store(uint64_t offset, const uint8_t *data, size_t count);
