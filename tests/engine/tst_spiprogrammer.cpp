@@ -405,7 +405,8 @@ private slots:
     void failedErase()
     {
         CDeviceItemSPIFlash *device = Copy("W25X16");
-        device->m_readyValue = 0x01; // a busy bit that never reads as set
+        device->m_busyMask = 0x80; // a ready value the status register never shows
+        device->m_readyValue = 0x80;
         QVERIFY(m_session->Seat(QStringLiteral("id=EF 30 15\nsize=0x200000")));
         QVERIFY(m_session->Start(device));
         COperationFrame &frame = *m_session->frame;
