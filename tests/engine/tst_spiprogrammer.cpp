@@ -169,6 +169,9 @@ private slots:
         QTest::addColumn<int>("readOpcode"); // for instruction 0x03
         QTest::addColumn<uint>("programUnit");
         QTest::newRow("16 MiB flash") << "W25Q128FV" << 0x123456ull << 3 << 0x123456u << 0x03 << 512u;
+        // Serial flash takes three address bytes however small it is.
+        QTest::newRow("64 KiB flash") << "M25P05A" << 0xFF00ull << 3 << 0xFF00u << 0x03 << 512u;
+        QTest::newRow("128 KiB flash") << "W25X10" << 0x1FF00ull << 3 << 0x1FF00u << 0x03 << 512u;
         QTest::newRow("128 MiB flash") << "MT25QL01GBBB" << 0x7654321ull << 4 << 0x7654321u << 0x03 << 512u;
         QTest::newRow("AT45, 528-byte pages") << "AT45DB161D-528" << 300ull * 528 + 5 << 3 << (300u << 10 | 5) << 0x03
                                               << 528u;
