@@ -80,7 +80,9 @@ void CMainFrame::SetLogBackground(const QString &colorHex)
 
 bool CMainFrame::AskYesNo(const QString &title, const QString &text)
 {
-    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    // No is the default: Enter, or a key held down, never carries on by accident.
+    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 void CMainFrame::ShowError(const QString &title, const QString &text)

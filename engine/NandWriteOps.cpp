@@ -255,7 +255,7 @@ void CNandProgrammer::buildTargetBbt()
 
 bool CNandProgrammer::onTargetMarker(const CProgMessage &message)
 {
-    if (message.address < 1 || !Frame()->IsOperationRunning())
+    if (message.address < 1)
         return false;
     const uint32_t blockNumber = uint32_t(message.address); // block + 1
     if (message.lost || !message.data) {

@@ -30,6 +30,7 @@ const AddedUiText s_addedTexts[] = {
     {208, "Connection to the adapter lost during the operation"},
 
     // 220-239: SPI parts (chip identity checks)
+    {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
 
     // 240-279: real programmers (bridges, ports, permissions)
 

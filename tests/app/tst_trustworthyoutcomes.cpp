@@ -263,7 +263,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->InfoLabel()->text().isEmpty() && !m_window->WaitBox()->isVisible(),
                                  CONNECT_MS);
         const QStringList trace = Trace();
-        const qsizetype unplugged = trace.lastIndexOf(QRegularExpression("^FW "));
+        const qsizetype unplugged = trace.lastIndexOf(QRegularExpression("^FW .*"));
         QVERIFY(unplugged > 0);
         QVERIFY2(trace.filter(QRegularExpression("^FW ")).size() >= 2, "the plug was never pulled");
         // After the last firmware load (the replugged adapter), the set-up
@@ -376,7 +376,7 @@ private slots:
         QVERIFY(!LogText().contains("Compare data OK"));
     }
 
-    // Areas that refuse: a protected SPI range fails the erase (chip with
+    // Areas that refuse: a write-protected SPI part fails the erase (chip with
     // data) or the program (blank chip) naming its address; a worn NAND
     // block fails its erase, named and marked bad.
     void refusedAreas_data()
@@ -384,8 +384,8 @@ private slots:
         QTest::addColumn<bool>("nand");
         QTest::addColumn<bool>("chipHoldsData");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("SPI protected sector, chip with data") << false << true << "Erase failed at address 0x10000";
-        QTest::newRow("SPI protected sector, blank chip") << false << false << "Program failed at address 0x";
+        QTest::newRow("SPI protected part, chip with data") << false << true << "Erase failed at address 0x0";
+        QTest::newRow("SPI protected part, blank chip") << false << false << "Program failed at address 0x0";
         QTest::newRow("NAND worn block") << true << false << "Erase failed at address 0x";
     }
     void refusedAreas()
@@ -408,7 +408,7 @@ private slots:
             QVERIFY(LogText().contains("Target bad block No. 6"));
             return;
         }
-        Start(SpiChip({}, QStringLiteral("protect=0x10000:0x10000\n")), kSpiTarget,
+        Start(SpiChip({}, QStringLiteral("protect=true\n")), kSpiTarget,
               chipHoldsData ? RandomBytes(kSpiSize, 22) : QByteArray());
         if (QTest::currentTestFailed())
             return;
