@@ -114,6 +114,23 @@ private:
 private slots:
     void init() { ClearSettings(); }
 
+    // A confirmation before going on with a doubtful chip: No is the default,
+    // so Enter never carries on by accident.
+    void confirmationDefaultsToNo()
+    {
+        auto window = WindowWithoutTarget();
+        bool defaultIsNo = false;
+        QString title;
+        AnswerNextModal<QMessageBox>([&](QMessageBox *box) {
+            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            title = box->windowTitle();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QVERIFY(!window->AskYesNo(QStringLiteral("Are you sure?"), QStringLiteral("ID detection error, check pin connetion!!")));
+        QVERIFY(defaultIsNo);
+        QCOMPARE(title, QStringLiteral("Are you sure?"));
+    }
+
     void emptySettingsOpenTheDeviceSelection()
     {
         bool asked = false;
