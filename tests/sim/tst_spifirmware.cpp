@@ -38,6 +38,12 @@ public:
     }
     size_t MaxWrite() const override { return m_maxWrite; }
     size_t MaxRead() const override { return m_maxRead; }
+    uint32_t SetClockHz(uint32_t hz) override
+    {
+        clockHz = hz;
+        return hz;
+    }
+    uint32_t clockHz = 0;
     std::string LastError() const override { return "transfer longer than the bus takes"; }
 
     int transfers = 0;
@@ -214,6 +220,31 @@ private slots:
         QVERIFY(Seat(config, dump, 0, 16, 4));
         QCOMPARE(Reply(ReadPacket(0x03, 1, 0xF0, 64)), dump.mid(0xF0, 64));
         QCOMPARE(m_stats.opcodeErrors, 0ull);
+    }
+
+    // The host's speed packet sets the bus clock: 24 MHz at the fastest
+    // setting (d = 0), 4.8 MHz at setting 6 (d = 4), the slow settings halved.
+    void speedPacketSetsTheClock_data()
+    {
+        QTest::addColumn<int>("dPlusOne");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<uint>("hz");
+        QTest::newRow("fastest") << 1 << 0 << 24000000u;
+        QTest::newRow("setting 6") << 5 << 0 << 4800000u;
+        QTest::newRow("setting 3") << 5 << 1 << 2400000u;
+        QTest::newRow("setting 0") << 3 << 2 << 2000000u;
+    }
+    void speedPacketSetsTheClock()
+    {
+        QFETCH(int, dPlusOne);
+        QFETCH(int, mode);
+        QFETCH(uint, hz);
+        xrsim::CSpiConfig config;
+        config.size = 0x40000;
+        QVERIFY(Seat(config, QByteArray(16, '\xFF'), 0, 0, 0));
+        QVERIFY(Reply(Packet({0x30, 0x00, dPlusOne, 0x20, dPlusOne, 0x01, 14, 0x21, 14, mode}, 10)).isEmpty());
+        QCOMPARE(m_bus->clockHz, uint32_t(hz));
+        QCOMPARE(m_firmware->ClockHz(), uint32_t(hz));
     }
 
     void protectedPartReportsFailures()
