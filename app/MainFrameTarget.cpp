@@ -5,6 +5,7 @@
 
 #include "AdapterProtocol.h"
 #include "CmdProcessor.h"
+#include "OutcomeTexts.h"
 #include "DeviceDatabase.h"
 #include "DeviceSelectDialog.h"
 #include "ProductInfo.h"
@@ -218,6 +219,10 @@ void CMainFrame::timerEvent(QTimerEvent *event)
 void CMainFrame::OnAdapterState(bool connected)
 {
     if (!connected) {
+        // An operation that was followed, or one a script waits for, cannot
+        // end any more: it failed.
+        if (m_opEnd != 0 || g_cmdProcessor.awaitCode() != 0)
+            FailOperation(g_cmdProcessor.awaitCode(), Text(OutcomeText::LinkLost));
         // The worker lost the adapter and keeps looking for it: the operator
         // is asked to wait until it is back, as after a reconnect.
         ShowAdapterGone();

@@ -27,6 +27,7 @@ const AddedUiText s_addedTexts[] = {
     {205, "Target block is bad, its data was not written: block No. "},
     {206, "Reading the chip before programming..."},
     {207, "Sectors that need an erase: "},
+    {208, "Connection to the adapter lost during the operation"},
 
     // 220-239: SPI parts (chip identity checks)
     {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
