@@ -103,6 +103,10 @@ bool CFileMemoryNode::LoadFile(const QString &path, bool announce)
 {
     if (!ReleaseBackingFile())
         return false;
+    if (!IsLoadableImage(path)) {
+        Adopt(nullptr, path);
+        return false;
+    }
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Adopt(nullptr, path);

@@ -39,6 +39,8 @@ uint32_t FirstProgrammedByte(const uint8_t *data, uint32_t from, uint32_t length
 
 int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     dropUnfinishedCopy();
     setBufferWindows();
     // Whole pages only: a command reads pages.

@@ -28,4 +28,5 @@ constexpr int AreYouSure = 184;        // "Are you sure?"
 constexpr int CreateTempFile = 185;    // "Create temporary file"
 constexpr int TargetBadBlock = 186;    // "Target bad block No. "
 constexpr int SourceBadBlock = 187;    // "Source bad block No. "
+constexpr int GeometryRefused = 369;   // "%1 cannot be used: its geometry (%2) is not one of a NAND chip"
 } // namespace NandTextId
