@@ -157,6 +157,7 @@ public:
     void RunDeviceSelection() override { OnSelectDevice(); }
     void RunAboutBox() override { OnAbout(); }
     void ReinitUsb() override;
+    void StopOperation() override { OnStop(); }
     void ClearLog() override;
     void SetLogFileEnabled(bool enable, const QString &fileName) override { SetLogFile(enable, fileName); }
     void SetLogBackground(const QString &colorHex) override;

@@ -93,3 +93,5 @@ void LogString(const QString &text)
 {
     Frame()->LogMessage(text);
 }
+
+void CFrameServices::StopOperation() {}

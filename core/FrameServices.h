@@ -105,6 +105,10 @@ public:
     virtual void RunAboutBox();
     // Adapter-gone display, programmer reconnect, "Please wait..." box.
     virtual void ReinitUsb();
+    // Ends the operation under way as the Stop action does (after a failure
+    // that was logged): nothing more of it is sent, no time is printed and
+    // a script waiting for it is not resumed.
+    virtual void StopOperation();
     virtual void ClearLog();
     // Closes the open log file; when enabled, opens fileName in the temporary
     // folder for appending and writes "Log Start" and a line end.

@@ -102,12 +102,30 @@ bool CNandProgrammer::onReadData(const CProgMessage &message)
     const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
     // Only chip bytes go into the image: a reply padded to whole units
     // would shift every later block.
-    if (place.bytes && message.data && !m_mainBuffer->Append(message.data.get(), place.bytes) && !m_appendFailed) {
-        m_appendFailed = true;
-        LogString(m_mainBuffer->GetFilePath() + QLatin1Char(' ') + Text(NandTextId::FileError));
+    if (place.bytes && message.data && !m_appendFailed && !m_mainBuffer->Append(message.data.get(), place.bytes)) {
+        failReadIntoFile(place.chipAddress);
+        return false;
     }
+    if (m_appendFailed)
+        return false;
     Frame()->BlockReadProgress(uint32_t(message.address), unit ? message.size / unit : 0, m_mainBuffer);
     return false;
+}
+
+// The image file took only part of the chip (a full disk, a file size
+// limit): the read ends as failed, nothing more is read, and the short file
+// is set aside under a name that says it is partial.
+void CNandProgrammer::failReadIntoFile(uint64_t chipAddress)
+{
+    m_appendFailed = true;
+    const QString path = m_mainBuffer->GetFilePath();
+    Frame()->StopOperation();
+    const QString partial = m_mainBuffer->SetAsidePartial();
+    const QString address = QString::number(chipAddress, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    if (partial.isEmpty())
+        LogString(Text(NandTextId::ReadFileRemoved).arg(address, path));
+    else
+        LogString(Text(NandTextId::ReadNotWritten).arg(address, path, partial));
 }
 
 bool CNandProgrammer::onVerifyData(const CProgMessage &message)

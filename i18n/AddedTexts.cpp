@@ -32,6 +32,8 @@ const AddedUiText s_addedTexts[] = {
     {367, "Not loaded, not a regular file: %1"},
     {368, "%1 of the file's %2 bytes loaded, the chip holds %3 bytes"},
     {369, "%1 cannot be used: its geometry (%2) is not one of a NAND chip"},
+    {370, "Read failed at address 0x%1: %2 could not be written (disk full?); the part read is kept as %3"},
+    {371, "Read failed at address 0x%1: %2 could not be written (disk full?); the file was removed"},
 
     {0, nullptr} // end marker, not a text
 };

@@ -107,6 +107,7 @@ public:
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
+    void StopOperation() override { Stop(); }
     bool RequestTargetChange(const QString &deviceName) override;
     void OpenDeviceListFile(const QString &path) override { openedListFiles << path; }
     void SetSaveAllowed(bool allowed) override;
