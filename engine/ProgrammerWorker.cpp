@@ -233,7 +233,8 @@ void CProgrammer::readReply(const CProgCommand &record)
         // never write past it; a short read leaves zeros, never stale memory.
         const int32_t received = Usb::Receive(pipe, message->data.get(), int32_t(piece));
         if (received > 0) {
-            if (message->address != -1)
+            // Only data replies count: status replies carry record numbers.
+            if (message->address != -1 && unit > 0 && piece % uint32_t(unit) == 0)
                 m_lastUnit = int64_t(uint32_t(message->address)) + advance;
             if (uint32_t(received) < piece)
                 std::memset(message->data.get() + received, 0, piece - uint32_t(received));

@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,6 +131,29 @@ private slots:
         QCOMPARE(LinesOf("No adapter answers; still looking for one"), 1);
         const auto at = [&](const QString &text) { return lines.indexOf(text); };
         QVERIFY(at("No adapter answers; still looking for one") < at("Adapter answers again"));
+    }
+
+    // The operator cancels a read's save dialog: the read says so and ends,
+    // with no time as if it had read, no file anywhere, and the window takes
+    // the next operation.
+    void cancelledSaveEndsTheRead()
+    {
+        m_rig.UseChip("[adapter]\nmodule=nand\n[nand]\nimage=@IMAGE@\n");
+        m_rig.Start("K9F1G08U0E");
+        m_rig.WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
+        const QDir settingsDir = QFileInfo(AppSettings().FileName()).absoluteDir();
+        const QStringList before = settingsDir.entryList(QDir::Files);
+        AnswerNextModal<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+        QCOMPARE(g_cmdProcessor.RunCommand("read "), int('A'));
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.LogLines().contains("File Error"), OPERATION_MS);
+        QTest::qWait(500);
+        QVERIFY2(m_rig.LogLines().filter(QRegularExpression("^Time")).isEmpty(), qPrintable(m_rig.LogText()));
+        QCOMPARE(settingsDir.entryList(QDir::Files), before);
+        QVERIFY(!Window().IsOperationRunning());
+        QCOMPARE(g_cmdProcessor.RunCommand("detect"), int('H'));
+        QTRY_VERIFY_WITH_TIMEOUT(m_rig.LogText().count("CE Pin = 1") >= 2, OPERATION_MS);
     }
 
     // A connection made while a dialog waits for the operator (here the
