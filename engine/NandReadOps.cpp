@@ -117,15 +117,14 @@ bool CNandProgrammer::onReadData(const CProgMessage &message)
 // is set aside under a name that says it is partial.
 void CNandProgrammer::failReadIntoFile(uint64_t chipAddress)
 {
+    // Later pieces of this read are dropped unseen (all on this thread).
     m_appendFailed = true;
     const QString path = m_mainBuffer->GetFilePath();
-    Frame()->StopOperation();
     const QString partial = m_mainBuffer->SetAsidePartial();
     const QString address = QString::number(chipAddress, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-    if (partial.isEmpty())
-        LogString(Text(NandTextId::ReadFileRemoved).arg(address, path));
-    else
-        LogString(Text(NandTextId::ReadNotWritten).arg(address, path, partial));
+    const QString reason = partial.isEmpty() ? Text(NandTextId::ReadFileRemoved).arg(address, path)
+                                             : Text(NandTextId::ReadNotWritten).arg(address, path, partial);
+    Frame()->FailOperation(uint8_t(m_opCode), reason, true, chipAddress);
 }
 
 bool CNandProgrammer::onVerifyData(const CProgMessage &message)

@@ -10,8 +10,26 @@ namespace {
 // meaning. Latin-1 only, like the original table.
 const AddedUiText s_addedTexts[] = {
     // 191-219: operation outcomes (failed reads, program and erase status)
+    {191, "No reply from the chip at address"},
+    {192, "Erase failed at address"},
+    {193, "Program failed at address"},
+    {194, "Program status lost at address"},
+    {195, "Erase status lost at address"},
+    {196, "Nothing compared: every block of the range is marked bad"},
+    {197, "Reply out of place at address"},
+    {198, "Read"},
+    {199, "Verify"},
+    {200, "Blank check"},
+    {201, "Erase"},
+    {202, "Program"},
+    {203, "Bad block scan"},
+    {204, " failed: "},
+    {205, "Target block is bad, its data was not written: block No. "},
+    {206, "Reading the chip before programming..."},
+    {207, "Sectors that need an erase: "},
 
     // 220-239: SPI parts (chip identity checks)
+    {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
 
     // 240-279: real programmers (bridges, ports, permissions)
 
@@ -32,8 +50,8 @@ const AddedUiText s_addedTexts[] = {
     {367, "Not loaded, not a regular file: %1"},
     {368, "%1 of the file's %2 bytes loaded, the chip holds %3 bytes"},
     {369, "%1 cannot be used: its geometry (%2) is not one of a NAND chip"},
-    {370, "Read failed at address 0x%1: %2 could not be written (disk full?); the part read is kept as %3"},
-    {371, "Read failed at address 0x%1: %2 could not be written (disk full?); the file was removed"},
+    {370, "%2 could not be written at address 0x%1 (disk full?); the part read is kept as %3"},
+    {371, "%2 could not be written at address 0x%1 (disk full?); the file was removed"},
 
     {0, nullptr} // end marker, not a text
 };

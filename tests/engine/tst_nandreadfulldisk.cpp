@@ -66,11 +66,12 @@ private slots:
         QVERIFY(rig.frame.log.filter(QRegularExpression("^Time")).isEmpty());
         QVERIFY(rig.frame.log.filter("Source bad block").isEmpty());
         // Writing stopped inside the fourth block: the first three are whole.
-        const QString failed = QStringLiteral("Read failed at address 0x%1: %2 could not be written (disk full?); "
+        const QString failed = QStringLiteral("%2 could not be written at address 0x%1 (disk full?); "
                                               "the part read is kept as %2.partial")
                                    .arg(QString::number(3 * chip.BlockBytes(), 16).toUpper().rightJustified(8, '0'),
                                         path);
-        QCOMPARE(rig.frame.log.filter("Read failed"), QStringList{failed});
+        QCOMPARE(rig.frame.failures, QStringList{"A " + failed});
+        QCOMPARE(rig.frame.log.filter("could not be written"), QStringList{failed});
         QVERIFY(!QFileInfo::exists(path));
         const QByteArray partial = ReadFile(path + ".partial");
         QVERIFY(partial.size() <= int(room));

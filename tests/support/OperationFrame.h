@@ -107,7 +107,16 @@ public:
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
-    void StopOperation() override { Stop(); }
+    // Logs the reason and stops, as the window does.
+    void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0) override
+    {
+        Q_UNUSED(hasAddress);
+        Q_UNUSED(address);
+        log << reason;
+        failures << QString(QChar(code)) + QLatin1Char(' ') + reason;
+        Stop();
+    }
+    QStringList failures; // code letter, blank, reason
     bool RequestTargetChange(const QString &deviceName) override;
     void OpenDeviceListFile(const QString &path) override { openedListFiles << path; }
     void SetSaveAllowed(bool allowed) override;
