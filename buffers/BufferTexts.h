@@ -19,5 +19,5 @@ class QString;
 
 // Only a regular file (or a link to one) is an image: a FIFO or a device
 // would block the window on open or read, or hand over endless bytes. False,
-// with a line in the log, for anything else.
+// with a line in the log, for anything else that exists.
 bool IsLoadableImage(const QString &path);

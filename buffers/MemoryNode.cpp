@@ -199,7 +199,9 @@ bool CMemoryNode::WriteAll(QFile &file, const uint8_t *data, uint64_t length)
 
 bool IsLoadableImage(const QString &path)
 {
-    if (QFileInfo(path).isFile())
+    // A missing file is left to the open, which fails as it always did.
+    const QFileInfo info(path);
+    if (info.isFile() || !info.exists())
         return true;
     LogString(Text(BufferTextId::NotRegularFile).arg(path));
     return false;

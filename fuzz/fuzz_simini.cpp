@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
-    const CSimConfig config = ParseConfig(text, "fuzz.ini", "/nonexistent-fuzz-dir");
+    const xrsim::CSimConfig config = xrsim::ParseConfig(text, "fuzz.ini", "/nonexistent-fuzz-dir");
     (void)config;
     return 0;
 }
