@@ -41,6 +41,18 @@ const AddedUiText s_addedTexts[] = {
     // 350-359: installation and command line
 
     // 360-389: reliability (adapter availability, files, device geometry)
+    {360, "No adapter answers; still looking for one"},
+    {361, "The adapter's firmware did not load; retrying"},
+    {362, "The adapter did not come back after its firmware load; retrying"},
+    {363, "The adapter stopped taking commands; retrying"},
+    {364, "The adapter did not accept the target set-up; retrying"},
+    {365, "Adapter answers again"},
+    {366, "Adapter lost: operation cut off at address 0x%1"},
+    {367, "Not loaded, not a regular file: %1"},
+    {368, "%1 of the file's %2 bytes loaded, the chip holds %3 bytes"},
+    {369, "%1 cannot be used: its geometry (%2) is not one of a NAND chip"},
+    {370, "%2 could not be written at address 0x%1 (disk full?); the part read is kept as %3"},
+    {371, "%2 could not be written at address 0x%1 (disk full?); the file was removed"},
 
     {0, nullptr} // end marker, not a text
 };
