@@ -51,6 +51,9 @@ int main(int argc, char *argv[])
         return 0;
 
     auto app = std::make_unique<QApplication>(argc, argv);
+    // Lets the desktop match the window to the installed desktop entry and
+    // its icon (the application id of a Wayland window).
+    QGuiApplication::setDesktopFileName(QStringLiteral(NVP_APP_ID));
     // The toolkit has taken its own options out of the list by now.
     CCommandLine commandLine;
     if (!commandLine.Parse(app->arguments().mid(1))) {
