@@ -39,6 +39,16 @@ const AddedUiText s_addedTexts[] = {
     // 300-349: production runs (reports, serial numbers, headless runs)
 
     // 350-359: installation and command line
+    {350, "Usage: %1 [options]"},
+    {351, "Desktop software of a USB programmer for NAND and SPI flash chips."},
+    {352, "Options:"},
+    {353, "Show this help and exit"},
+    {354, "Show the version and exit"},
+    {355, "Unknown option: %1"},
+    {356, "The option %1 needs a value"},
+    {357, "Unexpected argument: %1"},
+    {358, "The option %1 takes no value"},
+    {359, "Options of the Qt toolkit (-platform, -style and others) are accepted as well."},
 
     // 360-389: reliability (adapter availability, files, device geometry)
     {360, "No adapter answers; still looking for one"},
