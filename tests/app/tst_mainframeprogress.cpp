@@ -9,6 +9,7 @@
 #include "StatusLabel.h"
 #include "WindowTestKit.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
