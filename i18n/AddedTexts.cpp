@@ -35,6 +35,11 @@ const AddedUiText s_addedTexts[] = {
     // 240-279: real programmers (bridges, ports, permissions)
 
     // 280-299: main window (empty window, tool bars, settings folder)
+    {280, "No target device is chosen. Choose the chip in the socket:"},
+    {281, "This device is no longer in the device lists; the target stays as it was: "},
+    {282, "The settings folder cannot be created or written:"},
+    {283, "Settings, device lists, scripts and languages are kept in this folder instead:"},
+    {284, "No folder for the settings can be written; settings are not kept."},
 
     // 300-349: production runs (reports, serial numbers, headless runs)
 
