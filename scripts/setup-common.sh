@@ -3,7 +3,7 @@
 
 NVP_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 NVP_BUILD="${NVP_BUILD:-$NVP_ROOT/build}"
-NVP_PACKAGES=(cmake g++ make ninja-build qt6-base-dev qt6-5compat-dev libgl-dev xvfb xauth)
+NVP_PACKAGES=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-5compat-dev libgl-dev libusb-1.0-0-dev xvfb xauth)
 
 nvp_install_missing() {
     local missing=()
