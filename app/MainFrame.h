@@ -140,6 +140,9 @@ public:
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
+    void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0) override;
+    // The reason of the last failure, as the status bar shows it.
+    QString StatusText() const;
     void ShowSpeed(const QString &label, uint32_t units) override;
     bool RequestTargetChange(const QString &deviceName) override;
     void SetSaveAllowed(bool allowed) override;
@@ -238,9 +241,18 @@ private:
     void HandleBlankResult(const CProgMessage &message);
     void HandleRevision(const CProgMessage &message);
     void NotifyConsole(int code);
+    // An operation ended as done: its outcome is kept and a script waiting
+    // for its code resumes.
+    void NotifyDone(uint8_t code);
+    // The end-of-program reply: its status bytes tell whether every page
+    // took its data.
+    void HandleProgramDone(const CProgMessage &message);
 
     // --- progress (MainFrameProgress.cpp)
     bool ThrottledReadSpeed(uint32_t position);
+    // Keeps a failed outcome and shows it; logged only when logIt (the
+    // reason may be a line already in the log).
+    void RecordFailure(uint8_t code, const QString &reason, bool hasAddress, uint64_t address, bool logIt);
     void CheckedPieceDone(uint32_t reached, int resultText, uint8_t code);
     void FinishTimedOperation();
 
@@ -290,6 +302,7 @@ private:
     int m_targetChangeTimer = 0;
 
     std::unique_ptr<QFile> m_logFile;
+    QString m_lastLogLine;
     QTimer *m_scriptTimer = nullptr;
 };
 

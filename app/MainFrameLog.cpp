@@ -23,6 +23,7 @@ void CMainFrame::LogMessage(const QString &line)
     // goes to no file either.
     if (!m_logPanel)
         return;
+    m_lastLogLine = line;
     m_logPanel->appendPlainText(line);
     if (m_logFile) {
         m_logFile->write(line.toLatin1());
@@ -36,6 +37,11 @@ void CMainFrame::LogMessage(const QString &line)
 void CMainFrame::ShowStatusMessage(const QString &text)
 {
     statusBar()->showMessage(text);
+}
+
+QString CMainFrame::StatusText() const
+{
+    return statusBar()->currentMessage();
 }
 
 void CMainFrame::SetLogFile(bool enable, const QString &name)
@@ -74,7 +80,9 @@ void CMainFrame::SetLogBackground(const QString &colorHex)
 
 bool CMainFrame::AskYesNo(const QString &title, const QString &text)
 {
-    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    // No is the default: Enter, or a key held down, never carries on by accident.
+    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 void CMainFrame::ShowError(const QString &title, const QString &text)

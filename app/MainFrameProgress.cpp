@@ -9,6 +9,8 @@
 #include "CmdProcessor.h"
 #include "MemoryNode.h"
 #include "NandWindowLink.h"
+#include "OperationOutcome.h"
+#include "OutcomeTexts.h"
 #include "Programmer.h"
 #include "UiText.h"
 
@@ -107,7 +109,7 @@ void CMainFrame::BlockReadProgress(uint32_t position, uint32_t count, CMemoryNod
         nand->buildSourceBbt();
         RefreshBadBlockView(1);
     }
-    NotifyConsole(CODE_BLOCK_READ);
+    NotifyDone(CODE_BLOCK_READ);
 }
 
 void CMainFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
@@ -136,9 +138,10 @@ void CMainFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t ch
     const CBlockGeometry geometry = NandBlockGeometry(device, stateCount);
     const bool equal = buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry);
     if (!equal) {
-        // The buffer logged the failing address. The operation ends without
-        // a completion code: a script waiting for the verify stays waiting.
-        OnStop();
+        // The buffer logged the failing address. The operation ends failed:
+        // a script waiting for the verify stays waiting.
+        RecordFailure(CODE_VERIFY, CMemoryNode::LastCompareFailure(), true, CMemoryNode::LastCompareFailureAddress(),
+                      false);
         return;
     }
     // Reported once the whole range compared equal, never after a chunk, so
@@ -151,7 +154,8 @@ void CMainFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
     if (m_opEnd == 0)
         return;
     if (!ok) {
-        OnStop();
+        // The engine logged where the chip holds data.
+        RecordFailure(CODE_BLANK, m_lastLogLine, false, 0, false);
         return;
     }
     CheckedPieceDone(position + count, UI_FLASH_BLANKED, CODE_BLANK);
@@ -167,7 +171,7 @@ void CMainFrame::CheckedPieceDone(uint32_t reached, int resultText, uint8_t code
     }
     FinishTimedOperation();
     LogMessage(Text(resultText));
-    NotifyConsole(code);
+    NotifyDone(code);
 }
 
 void CMainFrame::EraseValue(uint32_t value)
@@ -185,7 +189,7 @@ void CMainFrame::EraseValue(uint32_t value)
     // An SPI erase ends here: the window is idle again.
     m_opStart = 0;
     m_opEnd = 0;
-    NotifyConsole(CODE_ERASED);
+    NotifyDone(CODE_ERASED);
 }
 
 void CMainFrame::BbtProgress(uint32_t value)
@@ -200,9 +204,9 @@ void CMainFrame::BbtProgress(uint32_t value)
     m_opEnd = 0;
     const uint8_t awaited = g_cmdProcessor.awaitCode();
     if (awaited == CODE_TARGET_SCAN || awaited == CODE_BLANK)
-        NotifyConsole(awaited);
+        NotifyDone(awaited);
     else
-        NotifyConsole(CODE_ERASED);
+        NotifyDone(CODE_ERASED);
 }
 
 void CMainFrame::OnProgress(unsigned int position, unsigned int count)
@@ -235,6 +239,29 @@ void CMainFrame::PrintElapsed(const QString &text)
     if (ms == 0)
         return;
     LogMessage(ElapsedText(text, ms));
+}
+
+void CMainFrame::FailOperation(uint8_t code, const QString &reason, bool hasAddress, uint64_t address)
+{
+    RecordFailure(code, reason, hasAddress, address, true);
+}
+
+void CMainFrame::RecordFailure(uint8_t code, const QString &reason, bool hasAddress, uint64_t address, bool logIt)
+{
+    COperationOutcome outcome;
+    outcome.result = COperationOutcome::EResult::Failed;
+    outcome.code = code;
+    outcome.operation = OperationName(code);
+    outcome.hasAddress = hasAddress;
+    outcome.address = address;
+    outcome.reason = reason;
+    if (logIt)
+        LogMessage(reason);
+    ShowStatusMessage(outcome.operation + Text(OutcomeText::FailedSeparator) + reason);
+    // Stopped first: nothing of the failed operation may reach the chip or
+    // the window once the outcome is known.
+    OnStop();
+    g_cmdProcessor.NotifyOutcome(outcome);
 }
 
 void CMainFrame::OnStop()

@@ -105,15 +105,18 @@ void CMainFrame::StartProgrammer(CDeviceItem *device)
         if (generation == m_programmerGeneration)
             OnAdapterState(connected);
     });
+    // Within one programmer, replies and reports of an earlier epoch (an
+    // operation that was stopped, a connection that was lost) are dropped
+    // the same way: they must not move the operation under way.
     connect(m_programmer.get(), &CProgrammer::messageReady, this, [this, generation](CProgMessage *message) {
-        if (generation == m_programmerGeneration)
+        if (generation == m_programmerGeneration && m_programmer && m_programmer->isCurrent(message->epoch))
             OnProgMessage(message);
         else
             delete message;
     });
     connect(m_programmer.get(), &CProgrammer::dataSent, this,
-            [this, generation](unsigned int position, unsigned int count) {
-                if (generation == m_programmerGeneration)
+            [this, generation](unsigned int position, unsigned int count, unsigned int epoch) {
+                if (generation == m_programmerGeneration && m_programmer && m_programmer->isCurrent(epoch))
                     OnProgress(position, count);
             });
 }

@@ -164,10 +164,15 @@ void CMemoryNode::Unlock()
     m_lock.unlock();
 }
 
+QString CMemoryNode::s_lastCompareFailure;
+uint64_t CMemoryNode::s_lastCompareFailureAddress = 0;
+
 void CMemoryNode::LogCompareFailure(uint64_t address, uint8_t chipByte, uint8_t bufferByte)
 {
-    LogString(Text(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
-              + QString::asprintf(" ,target %02X,PC memory %02X", chipByte, bufferByte));
+    s_lastCompareFailure = Text(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
+                           + QString::asprintf(" ,target %02X,PC memory %02X", chipByte, bufferByte);
+    s_lastCompareFailureAddress = address;
+    LogString(s_lastCompareFailure);
 }
 
 bool CMemoryNode::WriteAll(QFile &file, const uint8_t *data, uint64_t length)

@@ -117,8 +117,16 @@ public:
     void readAdapterId();
     // Drops the connection; the worker runs the connection procedure again.
     void reconnect();
-    // Deletes every queued record (the window's Stop action, a lost link).
+    // Deletes every queued record and data job and starts a new epoch (the
+    // window's Stop action, a lost link, a new connection): nothing queued
+    // before reaches the adapter, and replies still on their way are known
+    // by their old epoch.
     void clearQueue();
+    // The epoch records and data jobs queued now belong to.
+    uint32_t epoch() const { return m_epoch; }
+    // A message (or dataSent report) of this epoch still belongs to the
+    // operation under way; earlier ones must be dropped by the receiver.
+    bool isCurrent(uint32_t epoch) const { return epoch == m_epoch; }
     // How often the queue has been emptied so far. Work paced through
     // markers compares it with the count when it started: a change means
     // its remaining markers were dropped and will never come back.
@@ -137,7 +145,8 @@ public:
 signals:
     void connectionChanged(bool connected);
     void messageReady(CProgMessage *message);
-    void dataSent(unsigned int firstUnit, unsigned int unitsSent);
+    // epoch: that of the job; a report of an earlier epoch is stale.
+    void dataSent(unsigned int firstUnit, unsigned int unitsSent, unsigned int epoch = 0);
 
 protected:
     void run() override;
@@ -185,6 +194,10 @@ private:
     // False when the link was lost while sending it.
     bool processRecord(const CProgCommand &record);
     void readReply(const CProgCommand &record);
+    // Sends the record again after a reply piece was lost and reads past the
+    // pieces already delivered; false when the link failed.
+    bool askAgain(const CProgCommand &record, uint32_t piecesDelivered, uint32_t pieceSize);
+    bool isStale(const CProgCommand &record) const { return record.epoch != m_epoch; }
     void dropLink();
     void emitMessage(CProgMessage *message);
 
@@ -198,6 +211,9 @@ private:
     mutable QMutex m_commandLock;
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
     std::atomic<uint32_t> m_queueClears{0};
+    std::atomic<uint32_t> m_epoch{1};
+    // The data job of the program command being sent (worker only).
+    std::unique_ptr<CProgMessage> m_sendingJob;
     mutable QMutex m_jobLock;
     QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;

@@ -28,6 +28,7 @@ constexpr int TextBusy = 74;
 constexpr int TextEraseStarts = 75;
 constexpr int TextIdError = 183;
 constexpr int TextAreYouSure = 184;
+constexpr int TextOtherChip = 220;
 constexpr uint8_t NoChip = 0xFF;
 constexpr uint8_t Erased = 0xFF;
 constexpr uint32_t SfdpReplyMin = 512;
@@ -92,20 +93,44 @@ bool CSpiProgrammer::handleMessage(CProgMessage *message)
     }
 }
 
+static QString IdText(const uint8_t *id)
+{
+    return QString::asprintf("%02X %02X %02X", id[0], id[1], id[2]);
+}
+
 // A chip that answers nothing reads 0xFF. Reading on is the operator's
 // choice; erasing or programming stops, unless the entry itself has no ID to
 // compare (serial EEPROMs answer no ID instruction), where the operator is
-// asked as for a read.
+// asked as for a read. A chip that answers another ID than the selected
+// entry's is erased or programmed only when the operator confirms it.
 bool CSpiProgrammer::ChipAnswered(const CProgMessage &id, EAccess access) const
 {
     if (id.size < 1 || !id.data)
         return false;
-    if (id.data[0] != NoChip)
-        return true;
+    if (id.data[0] != NoChip) {
+        if (access == EAccess::Read || id.size < Adapter::Spi::IdReplyLength || OwnId(id.data.get()))
+            return true;
+        const QString text = Text(TextOtherChip)
+                                 .arg(IdText(id.data.get()), Spi()->m_name, IdText(Spi()->m_id));
+        return Frame()->AskYesNo(Text(TextAreYouSure), text);
+    }
     if (access == EAccess::Read || Spi()->m_id[0] == NoChip)
         return Frame()->AskYesNo(Text(TextAreYouSure), Text(TextIdError));
     Frame()->ShowError(Text(TextError), Text(TextIdError));
     return false;
+}
+
+// The entry's own chip, or an entry with nothing to compare: an EEPROM
+// entry without an ID, or the self-describing entry, which knows only the
+// maker's byte.
+bool CSpiProgrammer::OwnId(const uint8_t *id) const
+{
+    const CDeviceItemSPIFlash &spi = *Spi();
+    if (spi.m_id[0] == NoChip)
+        return true;
+    if (spi.m_name == QLatin1String(SPI_SFDP_ENTRY))
+        return id[0] == spi.m_id[0];
+    return std::equal(id, id + Adapter::Spi::IdReplyLength, spi.m_id);
 }
 
 bool CSpiProgrammer::CoversChipStart() const

@@ -77,6 +77,8 @@ private:
     void StoreRange(uint64_t address, uint64_t length, int opCode);
     // False when the operation must not go on after an ID of 0xFF.
     bool ChipAnswered(const CProgMessage &id, EAccess access) const;
+    // The detected ID is the selected entry's (or the entry has none to compare).
+    bool OwnId(const uint8_t *id) const;
 
     // --- continuations, in SpiOperations.cpp
     bool OnDetectedId(const CProgMessage &message);
