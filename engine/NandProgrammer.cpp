@@ -76,6 +76,18 @@ CNandProgrammer::~CNandProgrammer()
 
 // --- set-up
 
+bool CNandProgrammer::refuseUnservableGeometry() const
+{
+    const CDeviceItemNand *device = nandDevice();
+    if (!device)
+        return true;
+    const QString fault = device->GeometryFault();
+    if (fault.isEmpty())
+        return false;
+    LogString(Text(NandTextId::GeometryRefused).arg(device->m_name, fault));
+    return true;
+}
+
 void CNandProgrammer::applyGeometry(const CNandGeometry &geometry)
 {
     m_geometry = geometry;
@@ -204,6 +216,8 @@ CMemoryNode *CNandProgrammer::buffer(int index)
 
 bool CNandProgrammer::loadFile(const QString &path)
 {
+    if (refuseUnservableGeometry())
+        return false;
     readPanelWindow();
     m_mainBuffer->CloseFile();
     m_targetBuffer->CloseFile();

@@ -111,6 +111,10 @@ public:
     static void clearLastUnknownId();
 
 private:
+    // True, with one line in the log, when the entry's geometry is none the
+    // engine can serve: every operation on the chip is refused then.
+    bool refuseUnservableGeometry() const;
+    void failReadIntoFile(uint64_t chipAddress);
     // --- set-up
     void applyGeometry(const CNandGeometry &geometry);
     // The window typed in the panel, into m_startBlock and m_blockCount.

@@ -41,6 +41,8 @@ uint32_t FirstProgrammedByte(const uint8_t *data, uint32_t from, uint32_t length
 
 int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     dropUnfinishedCopy();
     setBufferWindows();
     // Whole pages only: a command reads pages.
@@ -130,12 +132,29 @@ bool CNandProgrammer::onReadData(const CProgMessage &message)
         return false;
     // Only chip bytes go into the image: a reply padded to whole units
     // would shift every later block.
-    if (place.bytes && message.data && !m_mainBuffer->Append(message.data.get(), place.bytes) && !m_appendFailed) {
-        m_appendFailed = true;
-        LogString(m_mainBuffer->GetFilePath() + QLatin1Char(' ') + Text(NandTextId::FileError));
+    if (place.bytes && message.data && !m_appendFailed && !m_mainBuffer->Append(message.data.get(), place.bytes)) {
+        failReadIntoFile(place.chipAddress);
+        return false;
     }
+    if (m_appendFailed)
+        return false;
     Frame()->BlockReadProgress(uint32_t(message.address), unit ? message.size / unit : 0, m_mainBuffer);
     return false;
+}
+
+// The image file took only part of the chip (a full disk, a file size
+// limit): the read ends as failed, nothing more is read, and the short file
+// is set aside under a name that says it is partial.
+void CNandProgrammer::failReadIntoFile(uint64_t chipAddress)
+{
+    // Later pieces of this read are dropped unseen (all on this thread).
+    m_appendFailed = true;
+    const QString path = m_mainBuffer->GetFilePath();
+    const QString partial = m_mainBuffer->SetAsidePartial();
+    const QString address = QString::number(chipAddress, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    const QString reason = partial.isEmpty() ? Text(NandTextId::ReadFileRemoved).arg(address, path)
+                                             : Text(NandTextId::ReadNotWritten).arg(address, path, partial);
+    Frame()->FailOperation(uint8_t(m_opCode), reason, true, chipAddress);
 }
 
 bool CNandProgrammer::onVerifyData(const CProgMessage &message)

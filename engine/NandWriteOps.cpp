@@ -35,6 +35,8 @@ constexpr int32_t ScanEnd = -1;
 
 int CNandProgrammer::startErase(uint64_t address, uint64_t length)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     if (m_blockBytes == 0 || length / m_blockBytes == 0) {
         LogString(Text(NandTextId::CheckMemoryRange));
         return Refused;
@@ -118,6 +120,8 @@ bool CNandProgrammer::onChunkProgrammed(const CProgMessage &message)
 
 int CNandProgrammer::startProgram(uint64_t address, uint64_t length)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     dropUnfinishedCopy();
     if (m_mainBuffer->GetSize() != uint64_t(m_blockCount) * m_blockBytes) {
         LogString(Text(NandTextId::SizeMismatch));
