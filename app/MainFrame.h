@@ -197,6 +197,9 @@ public slots:
     void OnSmartCopy();
     void OnNewChip();
 
+    // No menu of tool bars to hide: the window shows and hides them itself.
+    QMenu *createPopupMenu() override;
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -222,6 +225,14 @@ private:
     void AddBufferTabs();
     void AddBadBlockTab();
     int BadBlockTabIndex() const;
+
+    // --- the window without a target (MainFrameNoTarget.cpp)
+    void ShowNoTargetPage();
+    // Chip and buffer actions need a target; Save keeps what the engine set.
+    void EnableTargetActions(bool enabled);
+    void TellSettingsFolderProblem();
+    // Qt's own texts in the language of the loaded language file.
+    void FollowLanguageInQt(const QString &languageFile);
 
     // --- target and adapter (MainFrameTarget.cpp)
     void StartProgrammer(CDeviceItem *device);

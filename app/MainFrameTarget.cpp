@@ -5,6 +5,7 @@
 
 #include "AdapterProtocol.h"
 #include "CmdProcessor.h"
+#include "OutcomeTexts.h"
 #include "DeviceDatabase.h"
 #include "DeviceSelectDialog.h"
 #include "ProductInfo.h"
@@ -32,6 +33,7 @@ enum TargetTextIndex : int {
     UI_USB_HIGH_SPEED = 54,
     UI_TARGET = 55,
     UI_BUSY = 74,
+    UI_RECENT_TARGET_GONE = 281,
 };
 
 enum ConnectionState : int { StateNotConnected = 0, StateFullSpeed = 1, StateHighSpeed = 2 };
@@ -153,6 +155,7 @@ void CMainFrame::DeleteProgrammer()
 
 void CMainFrame::EnableActionsFromCapabilities()
 {
+    EnableTargetActions(true);
     const uint32_t capabilities = m_programmer ? m_programmer->capabilities() : 0;
     m_actions[ActErase]->setEnabled(capabilities & CAP_ERASE);
     m_actions[ActDetect]->setEnabled(capabilities & CAP_DETECT);
@@ -205,7 +208,16 @@ void CMainFrame::OnRecentTarget()
     const auto *action = qobject_cast<QAction *>(sender());
     if (!action || RefuseWhenBusy())
         return;
-    m_targetName = action->data().toString();
+    const QString name = action->data().toString();
+    if (!FindByName(name)) {
+        // Gone from the device lists since it was used: the settings and the
+        // running target stay as they are, and the operator is told why.
+        const QString line = Text(UI_RECENT_TARGET_GONE) + name;
+        LogMessage(line);
+        ShowStatusMessage(line);
+        return;
+    }
+    m_targetName = name;
     ChangeTarget();
 }
 
@@ -238,10 +250,13 @@ void CMainFrame::timerEvent(QTimerEvent *event)
 void CMainFrame::OnAdapterState(bool connected)
 {
     if (!connected) {
-        // The worker lost the adapter and keeps looking for it: the operator
-        // is asked to wait until it is back, as after a reconnect.
+        // An operation that was followed, or one a script waits for, cannot
+        // end any more: it failed.
+        if (m_opEnd != 0 || g_cmdProcessor.awaitCode() != 0)
+            FailOperation(g_cmdProcessor.awaitCode(), Text(OutcomeText::LinkLost));
+        // The worker lost the adapter and keeps looking for it; the status
+        // bar says so. The wait box belongs to the reconnect sequence alone.
         ShowAdapterGone();
-        m_waitBox->show();
         return;
     }
     const bool highSpeed = m_programmer && m_programmer->packetSize() == HIGH_SPEED_PACKET;

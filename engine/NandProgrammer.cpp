@@ -13,6 +13,7 @@
 #include "NandOptionsPanel.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "OutcomeTexts.h"
 
 #include <QString>
 
@@ -326,6 +327,7 @@ bool CNandProgrammer::handleMessage(CProgMessage *message)
     case Adapter::Tag::VerifyData: return onVerifyData(*message);
     case Adapter::Tag::BlankData: return onBlankData(*message);
     case Adapter::Tag::BlockErased: return onBlockErased(*message);
+    case Adapter::Tag::ChunkProgrammed: return onChunkProgrammed(*message);
     case Adapter::Tag::BadBlockMarker: return onTargetMarker(*message);
     case Adapter::Tag::SourceScanStep: return onSourceMarker(*message);
     case Adapter::Tag::SmartCopyStep: return onSmartCopyStep(*message);

@@ -234,6 +234,7 @@ private:
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
     std::atomic<uint32_t> m_queueClears{0};
     std::atomic<uint32_t> m_epoch{1};
+    bool m_everConnected = false; // worker only: a connection was made before
     // The data job of the program command being sent (worker only).
     std::unique_ptr<CProgMessage> m_sendingJob;
     mutable QMutex m_jobLock;

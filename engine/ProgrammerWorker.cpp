@@ -166,9 +166,12 @@ void CProgrammer::finishConnection(int32_t firmwareResult)
     m_wasConnected = true;
     m_lastUnit = -1;
     // A new connection starts a new epoch: whatever was queued for the old
-    // one (or while there was none) never reaches this adapter, which first
+    // one (or while it was gone) never reaches this adapter, which first
     // gets the set-up the window queues when it learns of the connection.
-    clearQueue();
+    // Records queued before the very first connection wait for it.
+    if (m_everConnected)
+        clearQueue();
+    m_everConnected = true;
     // The flag first, so a window that reacts to the signal already finds
     // the engine connected.
     m_connected = true;

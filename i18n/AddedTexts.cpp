@@ -27,6 +27,7 @@ const AddedUiText s_addedTexts[] = {
     {205, "Target block is bad, its data was not written: block No. "},
     {206, "Reading the chip before programming..."},
     {207, "Sectors that need an erase: "},
+    {208, "Connection to the adapter lost during the operation"},
 
     // 220-239: SPI parts (chip identity checks)
     {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
@@ -34,10 +35,25 @@ const AddedUiText s_addedTexts[] = {
     // 240-279: real programmers (bridges, ports, permissions)
 
     // 280-299: main window (empty window, tool bars, settings folder)
+    {280, "No target device is chosen. Choose the chip in the socket:"},
+    {281, "This device is no longer in the device lists; the target stays as it was: "},
+    {282, "The settings folder cannot be created or written:"},
+    {283, "Settings, device lists, scripts and languages are kept in this folder instead:"},
+    {284, "No folder for the settings can be written; settings are not kept."},
 
     // 300-349: production runs (reports, serial numbers, headless runs)
 
     // 350-359: installation and command line
+    {350, "Usage: %1 [options]"},
+    {351, "Desktop software of a USB programmer for NAND and SPI flash chips."},
+    {352, "Options:"},
+    {353, "Show this help and exit"},
+    {354, "Show the version and exit"},
+    {355, "Unknown option: %1"},
+    {356, "The option %1 needs a value"},
+    {357, "Unexpected argument: %1"},
+    {358, "The option %1 takes no value"},
+    {359, "Options of the Qt toolkit (-platform, -style and others) are accepted as well."},
 
     // 360-389: reliability (adapter availability, files, device geometry)
     {360, "No adapter answers; still looking for one"},

@@ -70,7 +70,8 @@ private slots:
                                               "the part read is kept as %2.partial")
                                    .arg(QString::number(3 * chip.BlockBytes(), 16).toUpper().rightJustified(8, '0'),
                                         path);
-        QCOMPARE(rig.frame.failures, QStringList{"A " + failed});
+        QCOMPARE(rig.frame.failures, QStringList{failed});
+        QCOMPARE(rig.frame.failedCodes, QByteArray("A"));
         QCOMPARE(rig.frame.log.filter("could not be written"), QStringList{failed});
         QVERIFY(!QFileInfo::exists(path));
         const QByteArray partial = ReadFile(path + ".partial");
