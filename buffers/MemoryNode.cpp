@@ -87,10 +87,9 @@ bool CMemoryNode::LoadFile(const QString &path, bool announce)
         done += uint64_t(got);
     }
     file.close();
-    // Past the end of a short image the chip is to be erased, not to get
-    // whatever an earlier image left in the buffer.
-    if (done < m_size)
-        std::memset(m_data.get() + done, GetFillValue(), size_t(m_size - done));
+    // Past the end of a short image the buffer keeps what it held (callers
+    // load partial images over a prepared buffer); the log says how much of
+    // the chip the image covered.
     if (announce) {
         LogString(path + QStringLiteral(" Loaded"));
         if (fileSize != m_size)

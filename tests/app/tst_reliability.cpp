@@ -125,7 +125,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_rig.Logged("Adapter answers again"), CONNECT_MS);
         const QStringList lines = m_rig.LogLines();
         const QStringList cutOff = lines.filter(QRegularExpression("^Adapter lost: operation cut off at address "
-                                                                   "0x[0-9A-F]{8}$")));
+                                                                   "0x[0-9A-F]{8}$"));
         QVERIFY2(cutOff.size() == 1, qPrintable(m_rig.LogText()));
         QCOMPARE(LinesOf("The adapter stopped taking commands; retrying"), 1);
         QCOMPARE(LinesOf("No adapter answers; still looking for one"), 1);

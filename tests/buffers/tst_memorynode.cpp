@@ -336,7 +336,10 @@ private slots:
         const QByteArray expected = (file + old.mid(qMin(fileSize, 64))).left(64);
         QCOMPARE(content.toHex(), expected.toHex());
         QCOMPARE(buffer.GetLoadedPath(), path);
-        QCOMPARE(m_frame->log, announce ? QStringList{path + " Loaded"} : QStringList());
+        // An image that is not the buffer's size also says how much it covered.
+        QCOMPARE(m_frame->log.mid(0, 1), announce ? QStringList{path + " Loaded"} : QStringList());
+        QCOMPARE(m_frame->log.filter("bytes loaded, the chip holds").size(),
+                 announce && fileSize != 64 ? 1 : 0);
         QCOMPARE(m_frame->changes, announce ? 1 : 0);
     }
 
