@@ -245,8 +245,13 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
     case cmd::Identify:
         m_reply = std::make_unique<CBytesReply>(IdentifyReply());
         return;
+    case cmd::Timing: {
+        // No reply; the SPI firmware sets its bus clock from it.
+        CCommandResult ignored;
+        m_chip->Command(packet, ignored);
+        return;
+    }
     case cmd::EndOperation:
-    case cmd::Timing:
     case cmd::Parameter:
         return;
     default:

@@ -29,6 +29,8 @@ constexpr uint64_t NineBitHigh = 0x100;
 constexpr int AlgorithmAt45 = 3;
 constexpr int AlgorithmEeprom = 4;
 constexpr size_t At45AddressBytes = 3;
+constexpr size_t TimingDivider = 2;  // d + 1
+constexpr size_t TimingMode = 9;
 
 // The reply of a read command: each piece the host asks for is one read
 // transaction (or several, when the bus moves less at once).
@@ -158,9 +160,23 @@ bool CSpiFirmware::Command(const CPacket &packet, CCommandResult &result)
     case cmd::ProgramDone:
         result.reply = ProgramDoneReply();
         return true;
+    case cmd::Timing:
+        m_clockHz = m_bus->SetClockHz(ClockOfTiming(packet));
+        return true;
     default:
         return false;
     }
+}
+
+// {0x30, 0x00, d + 1, 0x20, d + 1, 0x01, c, 0x21, c, m}: the divider d and
+// the mode m of the host's speed table give the SPI clock, from 24 MHz at
+// the fastest setting down to 2 MHz.
+uint32_t ClockOfTiming(const CPacket &packet)
+{
+    constexpr uint32_t BaseClockHz = 48000000;
+    const uint32_t divider = std::max<uint32_t>(packet.At(TimingDivider), 1);
+    const uint32_t mode = std::min<uint32_t>(packet.At(TimingMode), 2);
+    return BaseClockHz / (2 * divider) >> mode;
 }
 
 // --- bus helpers

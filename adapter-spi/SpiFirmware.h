@@ -76,6 +76,8 @@ public:
     bool BusFailed() const { return m_busFailed; }
     const std::string &BusError() const { return m_busError; }
     xrbus::ISpiBus &Bus() { return *m_bus; }
+    // The clock the bus reported for the last speed packet (0: unknown or fixed).
+    uint32_t ClockHz() const { return m_clockHz; }
 
     // Used by the lazy read reply and the program sink.
     void ReadPiece(const CReadPlan &plan, uint64_t offset, uint8_t *dst, size_t count);
@@ -117,7 +119,11 @@ private:
     CAt45Layout m_at45;
     bool m_busFailed = false;
     std::string m_busError;
+    uint32_t m_clockHz = 0;
 };
+
+// The SPI clock a speed packet (0x30) asks for.
+uint32_t ClockOfTiming(const xrsim::CPacket &packet);
 
 // The firmware layer over any bus: what the library's exports build for an
 // SPI module, simulated or real.

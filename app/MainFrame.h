@@ -197,6 +197,9 @@ public slots:
     void OnSmartCopy();
     void OnNewChip();
 
+    // No menu of tool bars to hide: the window shows and hides them itself.
+    QMenu *createPopupMenu() override;
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -223,6 +226,14 @@ private:
     void AddBadBlockTab();
     int BadBlockTabIndex() const;
 
+    // --- the window without a target (MainFrameNoTarget.cpp)
+    void ShowNoTargetPage();
+    // Chip and buffer actions need a target; Save keeps what the engine set.
+    void EnableTargetActions(bool enabled);
+    void TellSettingsFolderProblem();
+    // Qt's own texts in the language of the loaded language file.
+    void FollowLanguageInQt(const QString &languageFile);
+
     // --- target and adapter (MainFrameTarget.cpp)
     void StartProgrammer(CDeviceItem *device);
     void DeleteProgrammer();
@@ -234,6 +245,18 @@ private:
     void SendStatusQuery();
     void ReleaseBusyLock();
     void RunAutoScript();
+
+    // --- adapter trouble (MainFrameTrouble.cpp)
+    // Logs why the adapter cannot be used, once until the reason changes or
+    // the adapter is usable again; a lost link also logs where an operation
+    // was cut off.
+    void OnAdapterTrouble(int trouble, qint64 lastUnit);
+    void ReportTargetRejected();
+    void ReportAdapterUsable();
+    void LogTroubleOnce(int trouble, int textIndex);
+    // One line for each NAND entry of the device lists whose geometry the
+    // engine refuses, so that a broken list is seen before it is used.
+    void ReportUnservableDevices();
 
     // --- messages (MainFrameMessages.cpp)
     void HandleAdapterId(const CProgMessage &message);
@@ -287,6 +310,7 @@ private:
     std::unique_ptr<CProgrammer> m_programmer;
     // Counts programmers, so that signals of a replaced one are recognised.
     quint64 m_programmerGeneration = 0;
+    std::unique_ptr<QObject> m_programmerContext; // receives the programmer's signals
     QString m_targetName;
     QString m_workDir;
     bool m_autoScript = false;
@@ -300,6 +324,7 @@ private:
     bool m_compareFlag = false;
     int m_keepAliveTimer = 0;
     int m_targetChangeTimer = 0;
+    int m_loggedTrouble = 0; // the adapter trouble last logged, 0 = none
 
     std::unique_ptr<QFile> m_logFile;
     QString m_lastLogLine;

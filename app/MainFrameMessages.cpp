@@ -173,9 +173,11 @@ void CMainFrame::HandleTargetReply(const CProgMessage &message)
     const uint8_t accepted = complete ? message.data[REPLY_ACCEPTED] : 0;
     const uint8_t fits = complete ? message.data[REPLY_FITS] : 0;
     if (accepted != 1) {
+        ReportTargetRejected();
         ReconnectSequence();
         return;
     }
+    ReportAdapterUsable();
     if (fits == 1)
         return;
     QMessageBox::warning(nullptr, Text(UI_ERROR), Text(UI_INCOMPATIBLE_MODULE), QMessageBox::Ok);

@@ -169,8 +169,12 @@ void CProgrammer::queueSetTarget(Adapter::CTargetSetup setup)
 
 void CProgrammer::reconnect()
 {
-    // What was queued for this connection must not reach the next one.
-    clearQueue();
+    // What was queued for this connection must not reach the next one: its
+    // epoch ends here, and the next connection empties the queue.
+    {
+        QMutexLocker locker(&m_commandLock);
+        ++m_epoch;
+    }
     m_connected = false;
     wakeWorker();
 }

@@ -27,6 +27,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -45,6 +46,15 @@ public:
     // Result codes of the engine operations.
     static constexpr int Refused = 129;      // a message was logged
     static constexpr int SizeMismatch = 130;
+
+    // Why a connection attempt failed or a connection ended, as the worker
+    // reports it with adapterTrouble.
+    enum Trouble : int {
+        NoAdapter = 1,      // the library finds no adapter
+        FirmwareFailed = 2, // the firmware download failed
+        NotBack = 3,        // the adapter did not come back after its firmware load
+        LinkLost = 4,       // a command could not be sent
+    };
 
     explicit CProgrammer(CDeviceItem *device, QObject *parent = nullptr);
     ~CProgrammer() override;
@@ -147,6 +157,11 @@ signals:
     void messageReady(CProgMessage *message);
     // epoch: that of the job; a report of an earlier epoch is stale.
     void dataSent(unsigned int firstUnit, unsigned int unitsSent, unsigned int epoch = 0);
+    // A connection attempt failed, or the link was lost (then lastUnit is
+    // the transfer unit after the last reply piece or program data that got
+    // through, -1 when none since the connection was made). Sent on every
+    // failed attempt; the receiver decides what is worth saying again.
+    void adapterTrouble(int trouble, qint64 lastUnit);
 
 protected:
     void run() override;
@@ -186,6 +201,13 @@ private:
     // Steps 2 and 3 of the connection procedure with the firmware result.
     void finishConnection(int32_t firmwareResult);
     bool waitForReenumeration();
+    // Connections that end within moments of being made (a set-target the
+    // adapter rejects, a library whose every send fails) would otherwise be
+    // retried as fast as the adapter answers: each such one in a row doubles
+    // the pause before the next attempt, up to the retry period of a missing
+    // adapter. False when the worker was told to stop meanwhile.
+    bool backOffAfterQuickDrops();
+    void reportTrouble(int trouble);
     // Sleeps, but returns early (true) once the worker is told to stop.
     bool sleepUnlessStopped(int milliseconds);
     // Waits until there is something to do; false when the worker must end.
@@ -212,6 +234,7 @@ private:
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
     std::atomic<uint32_t> m_queueClears{0};
     std::atomic<uint32_t> m_epoch{1};
+    bool m_everConnected = false; // worker only: a connection was made before
     // The data job of the program command being sent (worker only).
     std::unique_ptr<CProgMessage> m_sendingJob;
     mutable QMutex m_jobLock;
@@ -219,6 +242,11 @@ private:
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;
 
     std::atomic<bool> m_stop{false};
+    // --- worker only
+    std::chrono::steady_clock::time_point m_connectedAt{};
+    bool m_wasConnected = false;
+    int m_quickDrops = 0;
+    int64_t m_lastUnit = -1;
     // Plain standard primitives: their hand-over is visible to the race
     // checker of the sanitizer build, which does not see inside Qt.
     std::mutex m_wakeLock;

@@ -23,6 +23,9 @@ constexpr int ReenumerationSettleMs = 900;
 constexpr uint32_t MediumReplyMin = 257; // from here up to m_maxTransfer: 512-byte pieces
 constexpr uint32_t MediumReplyPiece = 512;
 constexpr auto ReplyRoomTimeout = std::chrono::milliseconds(1000);
+constexpr auto QuickDrop = std::chrono::milliseconds(2000);
+constexpr int FirstBackOffMs = 250;
+constexpr int LongestBackOffMs = 3000; // the retry period of a missing adapter
 // How often a lost reply piece is asked for again before it counts as lost.
 constexpr int PieceRetries = 3;
 
@@ -103,8 +106,10 @@ bool CProgrammer::sleepUnlessStopped(int milliseconds)
 
 void CProgrammer::connectFirstAttempt()
 {
-    if (Usb::Open() == 0)
+    if (Usb::Open() == 0) {
+        reportTrouble(NoAdapter);
         return;
+    }
     Usb::Close();
     finishConnection(Usb::LoadFirmware(m_firmware, FirstAttempt));
 }
@@ -112,26 +117,61 @@ void CProgrammer::connectFirstAttempt()
 void CProgrammer::reconnectAttempt()
 {
     Usb::Close();
-    if (Usb::Open() == 0)
+    if (!backOffAfterQuickDrops())
         return;
+    if (Usb::Open() == 0) {
+        reportTrouble(NoAdapter);
+        return;
+    }
     Usb::Close();
     m_readPipe = Adapter::ShortReplyPipe;
     m_maxTransfer = 8192;
     finishConnection(Usb::LoadFirmware(m_firmware, LaterAttempt));
 }
 
-void CProgrammer::finishConnection(int32_t firmwareResult)
+bool CProgrammer::backOffAfterQuickDrops()
 {
-    if (firmwareResult == 0)
-        return;
-    if (firmwareResult != FirmwareAlreadyRunning && !waitForReenumeration())
-        return;
+    if (m_wasConnected) {
+        m_wasConnected = false;
+        const bool quick = std::chrono::steady_clock::now() - m_connectedAt < QuickDrop;
+        m_quickDrops = quick ? std::min(m_quickDrops + 1, 16) : 0;
+    }
+    if (m_quickDrops == 0)
+        return !m_stop;
+    const int pause = std::min(LongestBackOffMs, FirstBackOffMs << std::min(m_quickDrops - 1, 4));
+    return !sleepUnlessStopped(pause);
+}
+
+void CProgrammer::reportTrouble(int trouble)
+{
     if (m_stop)
         return;
+    CSignalSendGuard handOver;
+    emit adapterTrouble(trouble, m_lastUnit);
+}
+
+void CProgrammer::finishConnection(int32_t firmwareResult)
+{
+    if (firmwareResult == 0) {
+        reportTrouble(FirmwareFailed);
+        return;
+    }
+    if (firmwareResult != FirmwareAlreadyRunning && !waitForReenumeration()) {
+        reportTrouble(NotBack);
+        return;
+    }
+    if (m_stop)
+        return;
+    m_connectedAt = std::chrono::steady_clock::now();
+    m_wasConnected = true;
+    m_lastUnit = -1;
     // A new connection starts a new epoch: whatever was queued for the old
-    // one (or while there was none) never reaches this adapter, which first
+    // one (or while it was gone) never reaches this adapter, which first
     // gets the set-up the window queues when it learns of the connection.
-    clearQueue();
+    // Records queued before the very first connection wait for it.
+    if (m_everConnected)
+        clearQueue();
+    m_everConnected = true;
     // The flag first, so a window that reacts to the signal already finds
     // the engine connected.
     m_connected = true;
@@ -247,6 +287,9 @@ void CProgrammer::readReply(const CProgCommand &record)
             continue; // the same piece once more
         }
         if (received > 0) {
+            // Only data replies count: status replies carry record numbers.
+            if (message->address != -1 && unit > 0 && piece % uint32_t(unit) == 0)
+                m_lastUnit = int64_t(uint32_t(message->address)) + advance;
             if (uint32_t(received) < piece)
                 std::memset(message->data.get() + received, 0, piece - uint32_t(received));
         } else {
@@ -290,6 +333,7 @@ void CProgrammer::emitMessage(CProgMessage *message)
 
 void CProgrammer::dropLink()
 {
+    reportTrouble(LinkLost);
     Usb::Close();
     clearQueue();
     m_connected = false;
@@ -328,6 +372,8 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
+    if (offsetUnit > 0)
+        m_lastUnit = int64_t(offset / uint64_t(offsetUnit));
     // Counted in the job's own units, so that the progress of a job whose
     // unit is not the packet size (AT45 pages) ends where its range ends.
     CSignalSendGuard handOver;

@@ -11,7 +11,7 @@ QString OperationName(uint8_t code)
     case 'G': return Text(OutcomeText::NameErase);
     case 'D': return Text(OutcomeText::NameProgram);
     case 'N': return Text(OutcomeText::NameBadBlockScan);
-    default: return QString(QLatin1Char(char(code)));
+    default: return code ? QString(QLatin1Char(char(code))) : QString();
     }
 }
 

@@ -25,6 +25,7 @@ inline constexpr int FailedSeparator = 204;
 inline constexpr int BadTargetBlockSkipped = 205;
 inline constexpr int ReadBeforeProgram = 206;
 inline constexpr int SectorsToErase = 207;
+inline constexpr int LinkLost = 208;
 } // namespace OutcomeText
 
 // The operation a completion code stands for, as the log names it; the code
