@@ -140,6 +140,7 @@ public:
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
+    void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0) override;
     void ShowSpeed(const QString &label, uint32_t units) override;
     bool RequestTargetChange(const QString &deviceName) override;
     void SetSaveAllowed(bool allowed) override;
@@ -241,6 +242,13 @@ private:
 
     // --- progress (MainFrameProgress.cpp)
     bool ThrottledReadSpeed(uint32_t position);
+    // A file name the running script gave for the next dialog, or an empty
+    // one when it runs unattended without one; false when the operator is
+    // to be asked.
+    bool ScriptFileName(const QString &caption, QString &path);
+    // Keeps a failed outcome and shows it; logged only when logIt (the
+    // reason may be a line already in the log).
+    void RecordFailure(uint8_t code, const QString &reason, bool hasAddress, uint64_t address, bool logIt);
     void CheckedPieceDone(uint32_t reached, int resultText, uint8_t code);
     void FinishTimedOperation();
 
@@ -290,6 +298,7 @@ private:
     int m_targetChangeTimer = 0;
 
     std::unique_ptr<QFile> m_logFile;
+    QString m_lastLogLine;
     QTimer *m_scriptTimer = nullptr;
 };
 

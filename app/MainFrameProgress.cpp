@@ -9,6 +9,7 @@
 #include "CmdProcessor.h"
 #include "MemoryNode.h"
 #include "NandWindowLink.h"
+#include "OperationOutcome.h"
 #include "Programmer.h"
 #include "UiText.h"
 
@@ -136,9 +137,9 @@ void CMainFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t ch
     const CBlockGeometry geometry = NandBlockGeometry(device, stateCount);
     const bool equal = buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry);
     if (!equal) {
-        // The buffer logged the failing address. The operation ends without
-        // a completion code: a script waiting for the verify stays waiting.
-        OnStop();
+        // The buffer logged the failing address. The operation ends failed:
+        // a script waiting for the verify is not resumed as if it passed.
+        RecordFailure(CODE_VERIFY, m_lastLogLine, false, 0, false);
         return;
     }
     // Reported once the whole range compared equal, never after a chunk, so
@@ -151,7 +152,8 @@ void CMainFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
     if (m_opEnd == 0)
         return;
     if (!ok) {
-        OnStop();
+        // The engine logged where the chip holds data.
+        RecordFailure(CODE_BLANK, m_lastLogLine, false, 0, false);
         return;
     }
     CheckedPieceDone(position + count, UI_FLASH_BLANKED, CODE_BLANK);
@@ -235,6 +237,28 @@ void CMainFrame::PrintElapsed(const QString &text)
     if (ms == 0)
         return;
     LogMessage(ElapsedText(text, ms));
+}
+
+void CMainFrame::FailOperation(uint8_t code, const QString &reason, bool hasAddress, uint64_t address)
+{
+    RecordFailure(code, reason, hasAddress, address, true);
+}
+
+void CMainFrame::RecordFailure(uint8_t code, const QString &reason, bool hasAddress, uint64_t address, bool logIt)
+{
+    COperationOutcome outcome;
+    outcome.result = COperationOutcome::EResult::Failed;
+    outcome.code = code;
+    outcome.hasAddress = hasAddress;
+    outcome.address = address;
+    outcome.reason = reason;
+    if (logIt)
+        LogMessage(reason);
+    ShowStatusMessage(reason);
+    // Stopped first: nothing of the failed operation may reach the chip or
+    // the window once the outcome is known.
+    OnStop();
+    g_cmdProcessor.NotifyOutcome(outcome);
 }
 
 void CMainFrame::OnStop()

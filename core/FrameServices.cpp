@@ -45,6 +45,10 @@ void CFrameServices::BlankProgress(uint32_t, uint32_t, bool) {}
 void CFrameServices::EraseValue(uint32_t) {}
 void CFrameServices::BbtProgress(uint32_t) {}
 void CFrameServices::PrintElapsed(const QString &) {}
+void CFrameServices::FailOperation(uint8_t, const QString &reason, bool, uint64_t)
+{
+    LogMessage(reason);
+}
 void CFrameServices::ShowSpeed(const QString &, uint32_t) {}
 bool CFrameServices::RequestTargetChange(const QString &) { return false; }
 void CFrameServices::SetSaveAllowed(bool) {}

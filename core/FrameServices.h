@@ -61,6 +61,12 @@ public:
     virtual void EraseValue(uint32_t value);
     virtual void BbtProgress(uint32_t value);
     virtual void PrintElapsed(const QString &text);
+    // The operation under way (completion code `code`) cannot end as done:
+    // the reason, which names the chip address when there is one, is logged
+    // and shown in the status bar, the failed outcome is kept for the console
+    // and scripts, and the operation is stopped as Stop does. A script that
+    // waits for the operation is not resumed.
+    virtual void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0);
     virtual void ShowSpeed(const QString &label, uint32_t units);
 
     // --- target and views
