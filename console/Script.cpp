@@ -66,7 +66,10 @@ bool CScript::LoadByName(const QByteArray &line)
         return false;
     }
     const QByteArray &name = words.first();
-    if (!IsScriptName(name)) {
+    // A control byte right after the name cuts it short.
+    const QByteArray rest = SkipScriptBlanks(line);
+    const bool wholeWord = rest.size() == name.size() || IsScriptBlank(rest.at(name.size()));
+    if (!wholeWord || !IsScriptName(name)) {
         if (IsScriptNameUtf8Fault(name))
             LogString(Text(ProductionText::NameNotUtf8).arg(QString::fromLatin1(name)));
         LogText("Bad command");
