@@ -29,6 +29,9 @@ public:
     // False when the chip's firmware has no such command.
     virtual bool Command(const CPacket &packet, CCommandResult &result) = 0;
     virtual bool Seated() const { return true; }
+    // The firmware image index, or the algorithm byte of a set-target
+    // packet: which kind of part the firmware drives.
+    virtual void SelectAlgorithm(int index) { (void)index; }
 
     // A program that went wrong shows in the next "program finished" reply.
     void NoteProgramFailure()

@@ -3,6 +3,7 @@
 #include "NandChip.h"
 #include "SimLog.h"
 #include "SpiChip.h"
+#include "SpiFirmware.h"
 
 #include <cstdlib>
 
@@ -13,6 +14,10 @@ namespace {
 constexpr uint8_t ModuleCodeNand = 0x00;
 constexpr uint8_t ModuleCodeSpi = 0x01;
 constexpr uint8_t ModuleCodeNone = 0xFF;
+// The simulated chip answers at once and is busy for a few polls; one that
+// never reads ready is given up after this many.
+constexpr uint64_t SimulatedPollBudget = 10000;
+constexpr size_t SetTargetAlgorithm = 4;
 
 std::string TempDir()
 {
@@ -82,7 +87,12 @@ std::unique_ptr<CChip> CSimAdapter::MakeChip()
         Warn("the chip image " + image->Path() + " is read-only; programs and erases of this chip fail");
     if (nand)
         return std::make_unique<CNandChip>(m_config.nand, std::move(image), m_stats, m_config.adapter.packetSize);
-    return std::make_unique<CSpiChip>(m_config.spi, std::move(image), m_stats);
+    // The simulated SPI module: the firmware layer over a chip on its bus,
+    // as a real programmer runs the same layer over its bridge.
+    auto chip = std::make_unique<CSpiChip>(m_config.spi, std::move(image), m_stats);
+    xrspi::CPollLimits limits;
+    limits.maxPolls = SimulatedPollBudget;
+    return xrspi::MakeSpiFirmware(std::move(chip), m_stats, limits);
 }
 
 int32_t CSimAdapter::Open()
@@ -114,6 +124,8 @@ int32_t CSimAdapter::LoadFirmware(const uint8_t *data, uint8_t mode)
         // new device: every open handle is gone.
         DropPending();
         m_firmware = image;
+        if (image.tagged && image.kind == fwrecord::KindSpi)
+            m_chip->SelectAlgorithm(image.index);
         m_open = false;
         m_link.StartReenumeration();
         ++m_stats.firmwareLoads;
@@ -136,6 +148,10 @@ void CSimAdapter::PullPlug()
     DropPending();
     m_open = false;
     m_firmware.reset();
+    // The chip loses power too: write latch, address mode and busy state
+    // start afresh; its contents stay in the image.
+    if (m_config.adapter.module == EModule::Spi)
+        m_chip = MakeChip();
 }
 
 void CSimAdapter::DropPending()
@@ -220,6 +236,8 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
     switch (packet.Code()) {
     case cmd::SetTarget:
         m_reply = std::make_unique<CBytesReply>(SetTargetReply(packet));
+        if (packet.At(settarget::Family) == settarget::FamilySpi)
+            m_chip->SelectAlgorithm(packet.At(SetTargetAlgorithm));
         return;
     case cmd::Status:
         m_reply = std::make_unique<CBytesReply>(std::vector<uint8_t>{uint8_t(m_chip->Seated() ? 1 : 0), 0});
@@ -227,8 +245,13 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
     case cmd::Identify:
         m_reply = std::make_unique<CBytesReply>(IdentifyReply());
         return;
+    case cmd::Timing: {
+        // No reply; the SPI firmware sets its bus clock from it.
+        CCommandResult ignored;
+        m_chip->Command(packet, ignored);
+        return;
+    }
     case cmd::EndOperation:
-    case cmd::Timing:
     case cmd::Parameter:
         return;
     default:

@@ -2,6 +2,7 @@
 #include "ConfigValues.h"
 #include "IniFile.h"
 #include "SimLog.h"
+#include "SpiOpcodes.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -196,6 +197,22 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 1, 4096, c.spi.pageSize); }},
         {"spi", "sfdp", "true or false (default true)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.sfdp); }},
+        {"spi", "sector_erase", "bytes that 0xD8 erases: 0x8000, 0x10000 or 0x40000 (default 0x10000)",
+         [](const std::string &v, CSimConfig &c) {
+             const auto n = ParseUnsigned(v, 0x8000, 0x40000);
+             if (!n || (*n != 0x8000 && *n != 0x10000 && *n != 0x40000))
+                 return false;
+             c.spi.blockErase = *n;
+             return true;
+         }},
+        {"spi", "small_erases", "true or false: 0x20 and 0x52 exist (default true)",
+         [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.smallErases); }},
+        {"spi", "byte_program", "true or false: 0x02 programs one byte (default false)",
+         [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.byteProgram); }},
+        {"spi", "protect", "true or false: block protect bits set at power-up (default false)",
+         [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.protect); }},
+        {"spi", "busy_polls", "status reads from 0 to 1000 a page program stays busy (default 2)",
+         [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 1000, c.spi.busyPolls); }},
         {"spi", "image", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.spi.image = v; return true; }},
     };
@@ -365,12 +382,23 @@ void CConfigReader::CheckSpi(CSimConfig &config)
         // three-byte address.
         const uint64_t pages = spi.size / spi.pageSize;
         const uint64_t maxPages = At45MaxPages(spi.pageSize);
-        const bool fits = spi.size % spi.pageSize == 0 && pages % 256 == 0 && pages >= 256 && pages <= maxPages;
+        // The page of the real part of that density: 264, 528 or 1056 bytes
+        // (or the binary sizes) by density, as the firmware reads it back.
+        const bool binary = IsPowerOfTwo(spi.pageSize);
+        const uint64_t binaryPage = binary ? spi.pageSize : spi.pageSize / 264 * 256;
+        const uint64_t mbit = pages * binaryPage * 8 >> 20;
+        const bool real = IsPowerOfTwo(mbit) && mbit <= 64 && uint64_t(pages) * binaryPage * 8 == (mbit << 20) &&
+                          At45PageOfDensity(uint32_t(mbit), binary) == spi.pageSize;
+        const bool fits = spi.size % spi.pageSize == 0 && pages % 256 == 0 && pages >= 256 && pages <= maxPages && real;
         if (!fits) {
+            const uint64_t fallbackPages = At45PageOfDensity(16, binary) == spi.pageSize   ? 4096
+                                           : At45PageOfDensity(64, binary) == spi.pageSize ? 8192
+                                                                                            : 2048;
             if (sizeGiven)
-                Report(0, "[spi] an at45 size must be a multiple of 256 pages of " + std::to_string(spi.pageSize) +
-                              " bytes, at most " + std::to_string(maxPages) + " pages; using 4096 pages");
-            spi.size = 4096ull * spi.pageSize;
+                Report(0, "[spi] an at45 part with " + std::to_string(spi.pageSize) +
+                              "-byte pages has the page count of a real density (1 to 64 Mbit); using " +
+                              std::to_string(fallbackPages) + " pages");
+            spi.size = fallbackPages * spi.pageSize;
         }
         return;
     }

@@ -64,6 +64,11 @@ struct CSpiConfig
     uint64_t size = 0x1000000;
     uint32_t pageSize = 256;
     bool sfdp = true;
+    uint64_t blockErase = 0x10000;  // what 0xD8 erases
+    bool smallErases = true;        // 0x20 (4 KiB) and 0x52 (32 KiB) exist
+    bool byteProgram = false;       // 0x02 programs one byte, whatever follows
+    bool protect = false;           // block protect bits set at power-up
+    uint32_t busyPolls = 2;         // status reads a page program stays busy
     std::string image;
 };
 

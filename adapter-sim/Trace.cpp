@@ -87,6 +87,8 @@ bool CStats::WriteTo(const std::string &path) const
         {"erases", erases},
         {"erase_failures", eraseFailures},
         {"status_timeouts", statusTimeouts},
+        {"commands_while_busy", commandsWhileBusy},
+        {"protected_writes", protectedWrites},
         {"bitflips", bitflips},
         {"reply_failures", replyFailures},
         {"discarded_reply_bytes", discardedReplyBytes},

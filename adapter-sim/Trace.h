@@ -45,6 +45,8 @@ struct CStats
     uint64_t erases = 0;
     uint64_t eraseFailures = 0;
     uint64_t statusTimeouts = 0;
+    uint64_t commandsWhileBusy = 0;   // SPI instructions a busy part ignored
+    uint64_t protectedWrites = 0;     // programs and erases refused by the protect bits
     uint64_t bitflips = 0;
     uint64_t replyFailures = 0;
     uint64_t discardedReplyBytes = 0;

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include <array>
+#include <cmath>
 
 CBadBlockView::CBadBlockView(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -81,9 +82,13 @@ int CBadBlockView::FillBefore(uint32_t block) const
 
 void CBadBlockView::paintEvent(QPaintEvent *)
 {
-    const QSize size = viewport()->size();
+    // The canvas has the screen's own pixels: at a device pixel ratio of 2
+    // the squares are not painted at 1x and scaled up.
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const QSize size = (QSizeF(viewport()->size()) * ratio).toSize();
     if (m_canvas.size() != size)
         m_canvas = QImage(size, QImage::Format_RGB32);
+    m_canvas.setDevicePixelRatio(ratio);
     m_canvas.fill(m_background);
     PaintSquares(m_canvas);
     QPainter painter(viewport());
@@ -105,6 +110,10 @@ void CBadBlockView::PaintSquares(QImage &canvas) const
         fills[size_t(i)] = CBadBlockGrid::FillColour(i).rgb();
     const QRgb outline = QColor(Qt::black).rgb();
     const QRect bounds = canvas.rect();
+    // Square edges land on whole device pixels, and the outline is one
+    // device pixel wide at every ratio, so the map stays sharp at 1.5 too.
+    const qreal ratio = canvas.devicePixelRatio();
+    const auto device = [ratio](int logical) { return int(std::lround(logical * ratio)); };
     // One detach for the whole paint: scanLine() on a writable image checks
     // for sharing at every call.
     uchar *const pixels = canvas.bits();
@@ -115,14 +124,17 @@ void CBadBlockView::PaintSquares(QImage &canvas) const
     for (uint32_t row = 0; row < m_grid.VisibleRows() && block < count; ++row) {
         for (uint32_t column = 0; column < columns && block < count; ++column, ++block) {
             fill = CBadBlockGrid::FillIndex(m_table->state(uint32_t(block)), fill);
-            const QRect cell = CBadBlockGrid::CellRect(column, row);
+            const QRect logical = CBadBlockGrid::CellRect(column, row);
             // The outline lies on the rectangle's edges, one pixel beyond its size.
-            const QRect square = QRect(cell.topLeft(), cell.size() + QSize(1, 1)).intersected(bounds);
+            const int left = device(logical.left()), top = device(logical.top());
+            const int right = device(logical.left() + logical.width());
+            const int bottom = device(logical.top() + logical.height());
+            const QRect square = QRect(QPoint(left, top), QPoint(right, bottom)).intersected(bounds);
             for (int y = square.top(); y <= square.bottom(); ++y) {
                 auto *line = reinterpret_cast<QRgb *>(pixels + y * stride);
-                const bool edgeRow = y == cell.top() || y == cell.top() + cell.height();
+                const bool edgeRow = y == top || y == bottom;
                 for (int x = square.left(); x <= square.right(); ++x) {
-                    const bool edge = edgeRow || x == cell.left() || x == cell.left() + cell.width();
+                    const bool edge = edgeRow || x == left || x == right;
                     line[x] = edge ? outline : fills[size_t(fill)];
                 }
             }

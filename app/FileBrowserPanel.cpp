@@ -16,7 +16,12 @@ CFileBrowserPanel::CFileBrowserPanel(QWidget *parent)
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_nameBox->setReadOnly(true);
     m_infoBox->setReadOnly(true);
-    connect(m_fileList, &CFileListView::informationChanged, m_infoBox, &QLineEdit::setText);
+    connect(m_fileList, &CFileListView::informationChanged, m_infoBox, [this](const QString &text) {
+        m_infoBox->setText(text);
+        // The size comes first: a narrow panel shows the start of the text,
+        // not the end where the line edit puts its cursor.
+        m_infoBox->setCursorPosition(0);
+    });
     resize(204, 503);
 }
 

@@ -53,10 +53,17 @@ void CFileListView::Layout()
 {
     m_layoutPending = false;
     m_lineHeight = std::max(fontMetrics().height(), 1);
-    const QSize size = viewport()->size();
-    m_inner = QRect(QPoint(1, 1), QPoint(size.width() - 2, size.height() - 2));
+    UpdateInner();
     m_nav.SetVisibleRows(std::max(m_inner.height(), 0) / m_lineHeight);
     SyncScrollBar();
+    // Switching the scroll bar on or off has just resized the viewport.
+    UpdateInner();
+}
+
+void CFileListView::UpdateInner()
+{
+    const QSize size = viewport()->size();
+    m_inner = QRect(QPoint(1, 1), QPoint(size.width() - 2, size.height() - 2));
 }
 
 void CFileListView::SyncScrollBar()
@@ -192,6 +199,9 @@ void CFileListView::paintEvent(QPaintEvent *)
 {
     if (m_layoutPending)
         Layout();
+    // The selection bar reaches the right edge whatever resized the viewport
+    // since the last layout (a scroll bar coming or going).
+    UpdateInner();
     QPainter painter(viewport());
     painter.fillRect(m_inner, m_background);
     painter.setFont(font());
@@ -217,11 +227,15 @@ void CFileListView::resizeEvent(QResizeEvent *event)
     QAbstractScrollArea::resizeEvent(event);
     // Showing or hiding the scroll bar resizes only the viewport; the
     // selection goes back to the top only when the list itself is resized.
-    if (size() != m_widgetSize) {
+    const bool moved = size() != m_widgetSize;
+    if (moved) {
         m_widgetSize = size();
         m_nav.SetCurrentRow(0);
     }
     Layout();
+    // The information box follows the selection to its new file.
+    if (moved)
+        ShowInformation();
 }
 
 void CFileListView::scrollContentsBy(int, int)

@@ -55,6 +55,8 @@ protected:
 
 private:
     void Layout();
+    // The inner rectangle from the viewport's present size.
+    void UpdateInner();
     void SyncScrollBar();
     void ShowInformation();
     // After a key or scroll changed the rows: scroll bar, information, repaint.

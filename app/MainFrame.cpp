@@ -12,6 +12,7 @@
 #include "RecentList.h"
 #include "UiText.h"
 #include "UsbLibrary.h"
+#include "WaitBox.h"
 #include "WindowLayout.h"
 
 #include <QAction>
@@ -53,6 +54,7 @@ CMainFrame::CMainFrame(QWidget *parent)
     const QString languageFile = AppSettings().ReadString(SET_LANGUAGE_FILE);
     if (!languageFile.isEmpty())
         g_uiText.LoadLanguage(languageFile);
+    FollowLanguageInQt(languageFile);
 
     g_pMainFrame = this;
     SetFrame(this);
@@ -67,6 +69,8 @@ CMainFrame::CMainFrame(QWidget *parent)
     CreateStatusBar();
     UpdateRecentFileActions();
     UpdateRecentTargetActions();
+    EnableTargetActions(false);
+    TellSettingsFolderProblem();
 
     // A fresh account gets the bundled device lists, scripts and languages;
     // files the operator already has are never overwritten.
@@ -83,10 +87,12 @@ CMainFrame::CMainFrame(QWidget *parent)
     // The window opens in its stored size even before a target is chosen.
     ApplyGeometry();
 
-    if (device)
+    if (device) {
         SetupTarget();
-    else
+    } else {
+        ShowNoTargetPage();
         OnSelectDevice();
+    }
 }
 
 CMainFrame::~CMainFrame()
@@ -132,10 +138,7 @@ void CMainFrame::ReadStartupSettings()
 
 void CMainFrame::CreateWaitBox()
 {
-    m_waitBox = new QMessageBox(QMessageBox::Information, QString::fromLatin1(g_productName), Text(UI_PLEASE_WAIT),
-                                QMessageBox::NoButton, this,
-                                Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    m_waitBox->setModal(false);
+    m_waitBox = new CWaitBox(QString::fromLatin1(g_productName), Text(UI_PLEASE_WAIT), this);
 }
 
 void CMainFrame::RefreshTitle()

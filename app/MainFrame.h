@@ -141,6 +141,8 @@ public:
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
     void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0) override;
+    // The reason of the last failure, as the status bar shows it.
+    QString StatusText() const;
     void ShowSpeed(const QString &label, uint32_t units) override;
     bool RequestTargetChange(const QString &deviceName) override;
     void SetSaveAllowed(bool allowed) override;
@@ -195,6 +197,9 @@ public slots:
     void OnSmartCopy();
     void OnNewChip();
 
+    // No menu of tool bars to hide: the window shows and hides them itself.
+    QMenu *createPopupMenu() override;
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -221,6 +226,14 @@ private:
     void AddBadBlockTab();
     int BadBlockTabIndex() const;
 
+    // --- the window without a target (MainFrameNoTarget.cpp)
+    void ShowNoTargetPage();
+    // Chip and buffer actions need a target; Save keeps what the engine set.
+    void EnableTargetActions(bool enabled);
+    void TellSettingsFolderProblem();
+    // Qt's own texts in the language of the loaded language file.
+    void FollowLanguageInQt(const QString &languageFile);
+
     // --- target and adapter (MainFrameTarget.cpp)
     void StartProgrammer(CDeviceItem *device);
     void DeleteProgrammer();
@@ -233,12 +246,30 @@ private:
     void ReleaseBusyLock();
     void RunAutoScript();
 
+    // --- adapter trouble (MainFrameTrouble.cpp)
+    // Logs why the adapter cannot be used, once until the reason changes or
+    // the adapter is usable again; a lost link also logs where an operation
+    // was cut off.
+    void OnAdapterTrouble(int trouble, qint64 lastUnit);
+    void ReportTargetRejected();
+    void ReportAdapterUsable();
+    void LogTroubleOnce(int trouble, int textIndex);
+    // One line for each NAND entry of the device lists whose geometry the
+    // engine refuses, so that a broken list is seen before it is used.
+    void ReportUnservableDevices();
+
     // --- messages (MainFrameMessages.cpp)
     void HandleAdapterId(const CProgMessage &message);
     void HandleTargetReply(const CProgMessage &message);
     void HandleBlankResult(const CProgMessage &message);
     void HandleRevision(const CProgMessage &message);
     void NotifyConsole(int code);
+    // An operation ended as done: its outcome is kept and a script waiting
+    // for its code resumes.
+    void NotifyDone(uint8_t code);
+    // The end-of-program reply: its status bytes tell whether every page
+    // took its data.
+    void HandleProgramDone(const CProgMessage &message);
 
     // --- progress (MainFrameProgress.cpp)
     bool ThrottledReadSpeed(uint32_t position);
@@ -283,6 +314,7 @@ private:
     std::unique_ptr<CProgrammer> m_programmer;
     // Counts programmers, so that signals of a replaced one are recognised.
     quint64 m_programmerGeneration = 0;
+    std::unique_ptr<QObject> m_programmerContext; // receives the programmer's signals
     QString m_targetName;
     QString m_workDir;
     bool m_autoScript = false;
@@ -296,6 +328,7 @@ private:
     bool m_compareFlag = false;
     int m_keepAliveTimer = 0;
     int m_targetChangeTimer = 0;
+    int m_loggedTrouble = 0; // the adapter trouble last logged, 0 = none
 
     std::unique_ptr<QFile> m_logFile;
     QString m_lastLogLine;

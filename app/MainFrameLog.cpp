@@ -44,6 +44,11 @@ void CMainFrame::ShowStatusMessage(const QString &text)
     statusBar()->showMessage(text);
 }
 
+QString CMainFrame::StatusText() const
+{
+    return statusBar()->currentMessage();
+}
+
 void CMainFrame::SetLogFile(bool enable, const QString &name)
 {
     if (m_logFile) {
@@ -93,7 +98,9 @@ bool CMainFrame::AskYesNo(const QString &title, const QString &text)
             break;
         }
     }
-    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    // No is the default: Enter, or a key held down, never carries on by accident.
+    return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool CMainFrame::ScriptFileName(const QString &caption, QString &path)

@@ -5,6 +5,8 @@
 
 #include "AdapterProtocol.h"
 #include "CmdProcessor.h"
+#include "OperationOutcome.h"
+#include "OutcomeTexts.h"
 #include "Programmer.h"
 #include "StatusLabel.h"
 #include "UiText.h"
@@ -64,21 +66,25 @@ void CMainFrame::OnProgMessage(CProgMessage *message)
     const uint8_t tag = message->tag;
     switch (tag) {
     case Adapter::Tag::Status:
-        NotifyConsole(tag);
+        if (!message->lost)
+            NotifyConsole(tag);
         break;
     case Adapter::Tag::ProgramDone:
-        PrintElapsed(Text(UI_PROGRAM_TIME));
-        NotifyConsole(tag);
+        HandleProgramDone(*message);
         break;
     case TAG_BLANK_RESULT:
         HandleBlankResult(*message);
         NotifyConsole(tag);
         break;
     case Adapter::Tag::AdapterId:
-        HandleAdapterId(*message);
+        // Asked for again by the worker already; a reply that stayed lost
+        // is not taken for an adapter of unknown type.
+        if (!message->lost)
+            HandleAdapterId(*message);
         break;
     case Adapter::Tag::TargetSet:
-        HandleTargetReply(*message);
+        if (!message->lost)
+            HandleTargetReply(*message);
         break;
     case TAG_REVISION:
         HandleRevision(*message);
@@ -88,7 +94,7 @@ void CMainFrame::OnProgMessage(CProgMessage *message)
         break;
     default:
         if (m_programmer && m_programmer->handleMessage(message))
-            NotifyConsole(tag);
+            NotifyDone(tag);
         break;
     }
 }
@@ -96,6 +102,33 @@ void CMainFrame::OnProgMessage(CProgMessage *message)
 void CMainFrame::NotifyConsole(int code)
 {
     g_cmdProcessor.NotifyConsole(code);
+}
+
+void CMainFrame::NotifyDone(uint8_t code)
+{
+    COperationOutcome outcome;
+    outcome.result = COperationOutcome::EResult::Done;
+    outcome.code = code;
+    outcome.operation = OperationName(code);
+    g_cmdProcessor.NotifyOutcome(outcome);
+}
+
+void CMainFrame::HandleProgramDone(const CProgMessage &message)
+{
+    const uint32_t unit = m_programmer ? static_cast<uint32_t>(std::max(0, m_programmer->packetSize())) : 0;
+    const uint64_t end = static_cast<uint64_t>(static_cast<uint32_t>(message.address)) * unit;
+    if (message.lost || !message.data || message.size < 1) {
+        FailOperation(message.tag, TextAtAddress(OutcomeText::ProgramStatusLost, end), true, end);
+        return;
+    }
+    if (message.data[0] != 0) {
+        // The adapter reports that a page did not take its data; the engine
+        // that knows where has said so already when it could.
+        FailOperation(message.tag, TextAtAddress(OutcomeText::ProgramFailed, end), true, end);
+        return;
+    }
+    PrintElapsed(Text(UI_PROGRAM_TIME));
+    NotifyDone(message.tag);
 }
 
 void CMainFrame::HandleBlankResult(const CProgMessage &message)
@@ -140,9 +173,11 @@ void CMainFrame::HandleTargetReply(const CProgMessage &message)
     const uint8_t accepted = complete ? message.data[REPLY_ACCEPTED] : 0;
     const uint8_t fits = complete ? message.data[REPLY_FITS] : 0;
     if (accepted != 1) {
+        ReportTargetRejected();
         ReconnectSequence();
         return;
     }
+    ReportAdapterUsable();
     if (fits == 1)
         return;
     QMessageBox::warning(nullptr, Text(UI_ERROR), Text(UI_INCOMPATIBLE_MODULE), QMessageBox::Ok);

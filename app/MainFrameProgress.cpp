@@ -10,6 +10,7 @@
 #include "MemoryNode.h"
 #include "NandWindowLink.h"
 #include "OperationOutcome.h"
+#include "OutcomeTexts.h"
 #include "Programmer.h"
 #include "UiText.h"
 
@@ -108,7 +109,7 @@ void CMainFrame::BlockReadProgress(uint32_t position, uint32_t count, CMemoryNod
         nand->buildSourceBbt();
         RefreshBadBlockView(1);
     }
-    NotifyConsole(CODE_BLOCK_READ);
+    NotifyDone(CODE_BLOCK_READ);
 }
 
 void CMainFrame::VerifyProgress(uint32_t position, uint32_t count, const uint8_t *chipData, CMemoryNode *buffer,
@@ -138,8 +139,9 @@ void CMainFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64_t ch
     const bool equal = buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry);
     if (!equal) {
         // The buffer logged the failing address. The operation ends failed:
-        // a script waiting for the verify is not resumed as if it passed.
-        RecordFailure(CODE_VERIFY, m_lastLogLine, false, 0, false);
+        // a script waiting for the verify stays waiting.
+        RecordFailure(CODE_VERIFY, CMemoryNode::LastCompareFailure(), true, CMemoryNode::LastCompareFailureAddress(),
+                      false);
         return;
     }
     // Reported once the whole range compared equal, never after a chunk, so
@@ -169,7 +171,7 @@ void CMainFrame::CheckedPieceDone(uint32_t reached, int resultText, uint8_t code
     }
     FinishTimedOperation();
     LogMessage(Text(resultText));
-    NotifyConsole(code);
+    NotifyDone(code);
 }
 
 void CMainFrame::EraseValue(uint32_t value)
@@ -187,7 +189,7 @@ void CMainFrame::EraseValue(uint32_t value)
     // An SPI erase ends here: the window is idle again.
     m_opStart = 0;
     m_opEnd = 0;
-    NotifyConsole(CODE_ERASED);
+    NotifyDone(CODE_ERASED);
 }
 
 void CMainFrame::BbtProgress(uint32_t value)
@@ -202,9 +204,9 @@ void CMainFrame::BbtProgress(uint32_t value)
     m_opEnd = 0;
     const uint8_t awaited = g_cmdProcessor.awaitCode();
     if (awaited == CODE_TARGET_SCAN || awaited == CODE_BLANK)
-        NotifyConsole(awaited);
+        NotifyDone(awaited);
     else
-        NotifyConsole(CODE_ERASED);
+        NotifyDone(CODE_ERASED);
 }
 
 void CMainFrame::OnProgress(unsigned int position, unsigned int count)
@@ -249,12 +251,13 @@ void CMainFrame::RecordFailure(uint8_t code, const QString &reason, bool hasAddr
     COperationOutcome outcome;
     outcome.result = COperationOutcome::EResult::Failed;
     outcome.code = code;
+    outcome.operation = OperationName(code);
     outcome.hasAddress = hasAddress;
     outcome.address = address;
     outcome.reason = reason;
     if (logIt)
         LogMessage(reason);
-    ShowStatusMessage(reason);
+    ShowStatusMessage(outcome.operation + Text(OutcomeText::FailedSeparator) + reason);
     // Stopped first: nothing of the failed operation may reach the chip or
     // the window once the outcome is known.
     OnStop();

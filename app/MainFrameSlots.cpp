@@ -171,6 +171,7 @@ void CMainFrame::OnLanguage()
         return;
     AppSettings().WriteString(SET_LANGUAGE_FILE, dialog.m_selectedPath);
     g_uiText.LoadLanguage(dialog.m_selectedPath);
+    FollowLanguageInQt(dialog.m_selectedPath);
     // Texts the table does not re-label by itself.
     UpdateSpeedLabel(m_speedSlider->value());
     RefreshTitle();

@@ -5,6 +5,7 @@
 
 #include "AdapterProtocol.h"
 #include "CmdProcessor.h"
+#include "OutcomeTexts.h"
 #include "DeviceDatabase.h"
 #include "DeviceSelectDialog.h"
 #include "ProductInfo.h"
@@ -16,6 +17,7 @@
 #include "UiText.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -31,6 +33,7 @@ enum TargetTextIndex : int {
     UI_USB_HIGH_SPEED = 54,
     UI_TARGET = 55,
     UI_BUSY = 74,
+    UI_RECENT_TARGET_GONE = 281,
 };
 
 enum ConnectionState : int { StateNotConnected = 0, StateFullSpeed = 1, StateHighSpeed = 2 };
@@ -88,6 +91,7 @@ void CMainFrame::SetupTarget()
     RefreshTitle();
     LogMessage(QString::fromLatin1(g_productName) + QStringLiteral("   ") + QString::fromLatin1(g_productVersion));
     LogMessage(Text(UI_TARGET) + device->m_name);
+    ReportUnservableDevices();
     if (m_programmer)
         m_programmer->logChipSelects();
     ShowOptionsPanel();
@@ -101,19 +105,33 @@ void CMainFrame::StartProgrammer(CDeviceItem *device)
     // Replies of a programmer that has been replaced may still wait in the
     // event queue; they are dropped rather than handed to its successor.
     const quint64 generation = ++m_programmerGeneration;
-    connect(m_programmer.get(), &CProgrammer::connectionChanged, this, [this, generation](bool connected) {
+    // The signals are received in a context object of this programmer's
+    // own, so that its replies still queued when it goes can be found and
+    // freed (see DeleteProgrammer).
+    m_programmerContext = std::make_unique<QObject>();
+    connect(m_programmer.get(), &CProgrammer::connectionChanged, m_programmerContext.get(),
+            [this, generation](bool connected) {
         if (generation == m_programmerGeneration)
             OnAdapterState(connected);
     });
-    connect(m_programmer.get(), &CProgrammer::messageReady, this, [this, generation](CProgMessage *message) {
-        if (generation == m_programmerGeneration)
+    // Within one programmer, replies and reports of an earlier epoch (an
+    // operation that was stopped, a connection that was lost) are dropped
+    // the same way: they must not move the operation under way.
+    connect(m_programmer.get(), &CProgrammer::messageReady, m_programmerContext.get(),
+            [this, generation](CProgMessage *message) {
+        if (generation == m_programmerGeneration && m_programmer && m_programmer->isCurrent(message->epoch))
             OnProgMessage(message);
         else
             delete message;
     });
-    connect(m_programmer.get(), &CProgrammer::dataSent, this,
-            [this, generation](unsigned int position, unsigned int count) {
+    connect(m_programmer.get(), &CProgrammer::adapterTrouble, m_programmerContext.get(),
+            [this, generation](int trouble, qint64 lastUnit) {
                 if (generation == m_programmerGeneration)
+                    OnAdapterTrouble(trouble, lastUnit);
+            });
+    connect(m_programmer.get(), &CProgrammer::dataSent, m_programmerContext.get(),
+            [this, generation](unsigned int position, unsigned int count, unsigned int epoch) {
+                if (generation == m_programmerGeneration && m_programmer && m_programmer->isCurrent(epoch))
                     OnProgress(position, count);
             });
 }
@@ -126,10 +144,18 @@ void CMainFrame::DeleteProgrammer()
     }
     ++m_programmerGeneration;
     m_programmer.reset();
+    // The worker has ended: nothing more is queued. Replies it sent that
+    // wait in the event queue are handed over now, and dropped as a former
+    // programmer's; deleting the context unseen would leak each of them.
+    if (m_programmerContext) {
+        QCoreApplication::sendPostedEvents(m_programmerContext.get(), QEvent::MetaCall);
+        m_programmerContext.reset();
+    }
 }
 
 void CMainFrame::EnableActionsFromCapabilities()
 {
+    EnableTargetActions(true);
     const uint32_t capabilities = m_programmer ? m_programmer->capabilities() : 0;
     m_actions[ActErase]->setEnabled(capabilities & CAP_ERASE);
     m_actions[ActDetect]->setEnabled(capabilities & CAP_DETECT);
@@ -182,7 +208,16 @@ void CMainFrame::OnRecentTarget()
     const auto *action = qobject_cast<QAction *>(sender());
     if (!action || RefuseWhenBusy())
         return;
-    m_targetName = action->data().toString();
+    const QString name = action->data().toString();
+    if (!FindByName(name)) {
+        // Gone from the device lists since it was used: the settings and the
+        // running target stay as they are, and the operator is told why.
+        const QString line = Text(UI_RECENT_TARGET_GONE) + name;
+        LogMessage(line);
+        ShowStatusMessage(line);
+        return;
+    }
+    m_targetName = name;
     ChangeTarget();
 }
 
@@ -215,10 +250,13 @@ void CMainFrame::timerEvent(QTimerEvent *event)
 void CMainFrame::OnAdapterState(bool connected)
 {
     if (!connected) {
-        // The worker lost the adapter and keeps looking for it: the operator
-        // is asked to wait until it is back, as after a reconnect.
+        // An operation that was followed, or one a script waits for, cannot
+        // end any more: it failed.
+        if (m_opEnd != 0 || g_cmdProcessor.awaitCode() != 0)
+            FailOperation(g_cmdProcessor.awaitCode(), Text(OutcomeText::LinkLost));
+        // The worker lost the adapter and keeps looking for it; the status
+        // bar says so. The wait box belongs to the reconnect sequence alone.
         ShowAdapterGone();
-        m_waitBox->show();
         return;
     }
     const bool highSpeed = m_programmer && m_programmer->packetSize() == HIGH_SPEED_PACKET;
@@ -250,11 +288,16 @@ void CMainFrame::OnAdapterState(bool connected)
 
 void CMainFrame::RunAutoScript()
 {
+    // A connection made while a script still runs, or while a dialog waits
+    // for the operator (a command's nested event loop delivers the adapter's
+    // signals too), must not start the auto script over it: that would
+    // replace the running script and stack its dialogs on the open one.
+    if (!m_autoScript || g_cmdProcessor.script().IsLoaded() || QApplication::activeModalWidget())
+        return;
     // The file is the whole device name plus ".usp", also for names with a
     // space ("SPI SFDP"), which a typed start line would split into a script
     // name and an argument.
-    if (m_autoScript)
-        ::RunAutoScript(m_targetName);
+    ::RunAutoScript(m_targetName);
 }
 
 void CMainFrame::SendStatusQuery()

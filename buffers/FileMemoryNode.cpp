@@ -3,6 +3,7 @@
 #include "BufferTexts.h"
 #include "FrameServices.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QTemporaryFile>
 
@@ -103,6 +104,10 @@ bool CFileMemoryNode::LoadFile(const QString &path, bool announce)
 {
     if (!ReleaseBackingFile())
         return false;
+    if (!IsLoadableImage(path)) {
+        Adopt(nullptr, path);
+        return false;
+    }
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Adopt(nullptr, path);
@@ -262,6 +267,26 @@ void CFileMemoryNode::CloseFile()
         m_file.reset();
     }
     Frame()->BufferChanged(this);
+}
+
+QString CFileMemoryNode::SetAsidePartial()
+{
+    QString path;
+    {
+        QMutexLocker fileLocker(&m_fileLock);
+        if (!m_file)
+            return {};
+        path = m_filePath;
+        m_file.reset();
+    }
+    Frame()->BufferChanged(this);
+    QString partial = path + QStringLiteral(".partial");
+    for (int n = 1; QFileInfo::exists(partial); ++n)
+        partial = path + QStringLiteral(".partial.") + QString::number(n);
+    if (QFile::rename(path, partial))
+        return partial;
+    QFile::remove(path);
+    return {};
 }
 
 bool CFileMemoryNode::HasFile() const

@@ -52,6 +52,12 @@ public:
     // Writes at the end of the backing file; true when every byte was written.
     virtual bool Append(const uint8_t *data, uint64_t length);
     virtual void CloseFile();
+    // Closes a backing file that could not be written to its end and gives
+    // it a name that says so: the first free of "<name>.partial",
+    // "<name>.partial.1", ... The new path, or empty when it could not be
+    // renamed (the file is then removed, so no short image passes for a
+    // whole one).
+    QString SetAsidePartial();
 
     // A fresh read-write backing file in the temporary directory, removed
     // when it is closed.

@@ -1,6 +1,7 @@
 #include "HexLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr uint64_t kRowBytes = CHexLayout::kBytesPerRow;
@@ -8,7 +9,7 @@ constexpr uint64_t kRowBytes = CHexLayout::kBytesPerRow;
 
 void CHexLayout::Layout(const SMetrics &metrics, uint64_t bufferSize, int addressDigits)
 {
-    m_charWidth = std::max(metrics.charWidth, 1);
+    m_charWidth = std::max<qreal>(metrics.charWidth, 1);
     m_rowHeight = std::max(metrics.rowHeight, 1);
     m_bufferSize = bufferSize;
     m_addressDigits = addressDigits;
@@ -24,7 +25,7 @@ void CHexLayout::Layout(const SMetrics &metrics, uint64_t bufferSize, int addres
 
     m_rows = bufferSize / kRowBytes + (bufferSize % kRowBytes ? 1 : 0);
     m_maxFirstRow = m_rows > uint64_t(m_fullRows) ? m_rows - uint64_t(m_fullRows) : 0;
-    m_maxHorizontal = std::max(m_totalWidth - std::max(m_content.width(), 0), 0);
+    m_maxHorizontal = std::max(int(std::ceil(m_totalWidth)) - std::max(m_content.width(), 0), 0);
     m_firstRow = std::min(m_firstRow, m_maxFirstRow);
     m_horizontal = std::clamp(m_horizontal, 0, m_maxHorizontal);
 }
@@ -59,35 +60,58 @@ int CHexLayout::RowTop(int row) const
     return m_content.top() + HeaderHeight() + row * m_rowHeight;
 }
 
-int CHexLayout::CellStart(int byteInRow, bool high) const
+qreal CHexLayout::CellStart(int byteInRow, bool high) const
 {
     return m_addressWidth + m_charWidth * (byteInRow * 3 + (high ? 0 : 1));
 }
 
-int CHexLayout::NibbleLeft(int byteInRow, bool high) const
+qreal CHexLayout::NibbleLeft(int byteInRow, bool high) const
 {
     return m_content.left() + CellStart(byteInRow, high) - m_horizontal;
 }
 
-QRect CHexLayout::CaretRect(uint64_t offset, bool high) const
+qreal CHexLayout::AddressCharLeft(int index) const
+{
+    return m_content.left() - m_horizontal + m_charWidth * index;
+}
+
+qreal CHexLayout::HexCharLeft(int index) const
+{
+    return m_content.left() - m_horizontal + m_addressWidth + m_charWidth * index;
+}
+
+qreal CHexLayout::CharCharLeft(int index) const
+{
+    return m_content.left() - m_horizontal + CharColumnStart() + m_charWidth * index;
+}
+
+QRectF CHexLayout::CaretCell(uint64_t offset, bool high) const
 {
     const uint64_t row = offset / kRowBytes;
     if (offset >= m_bufferSize || row < m_firstRow || row - m_firstRow >= uint64_t(m_visibleRows))
         return {};
     const int top = RowTop(int(row - m_firstRow));
-    const QRect cell(NibbleLeft(int(offset % kRowBytes), high), top, m_charWidth, m_rowHeight);
+    const QRectF cell(NibbleLeft(int(offset % kRowBytes), high), top, m_charWidth, m_rowHeight);
     // The partly visible last row gets only its visible part.
-    return cell.intersected(m_content);
+    return cell.intersected(QRectF(m_content));
+}
+
+QRect CHexLayout::CaretRect(uint64_t offset, bool high) const
+{
+    const QRectF cell = CaretCell(offset, high);
+    if (cell.isEmpty())
+        return {};
+    return cell.toAlignedRect().intersected(m_content);
 }
 
 bool CHexLayout::HitTest(int x, int y, SHit &hit) const
 {
     if (m_bufferSize == 0 || m_visibleRows == 0)
         return false;
-    const int hexLeft = m_content.left() + m_addressWidth - m_horizontal;
-    x = std::clamp(x, hexLeft, hexLeft + m_charWidth * kHexChars - 1);
-    const int column = std::clamp(
-        (x + m_horizontal + m_charWidth / 2 - m_content.left() - m_addressWidth) / m_charWidth, 0, kHexChars - 1);
+    // A click selects the nibble whose cell starts nearest to it.
+    const qreal hexLeft = m_content.left() + m_addressWidth - m_horizontal;
+    const qreal at = std::clamp<qreal>(x, hexLeft, hexLeft + m_charWidth * kHexChars - 1);
+    const int column = std::clamp(int(std::floor((at - hexLeft + m_charWidth / 2) / m_charWidth)), 0, kHexChars - 1);
     const int byteInRow = column / 3;
     const int rowPixels = std::max(y - m_content.top() - HeaderHeight(), 0);
     const int row = std::min(rowPixels / m_rowHeight, m_visibleRows - 1);
@@ -111,8 +135,8 @@ bool CHexLayout::ScrollToOffset(uint64_t offset, bool high)
     else if (m_fullRows == 0)
         changed |= SetFirstRow(row);
 
-    const int left = CellStart(int(offset % kRowBytes), high);
-    const int right = left + m_charWidth;
+    const int left = int(std::floor(CellStart(int(offset % kRowBytes), high)));
+    const int right = int(std::ceil(CellStart(int(offset % kRowBytes), high) + m_charWidth));
     if (left < m_horizontal)
         changed |= SetHorizontalOffset(left);
     else if (right > m_horizontal + m_content.width())
@@ -163,8 +187,8 @@ bool CHexLayout::ShowCellsOf(uint64_t first, uint64_t last)
     const int lastColumn = int(last % kRowBytes);
     const int nearer = std::min(firstColumn, lastColumn);
     const int further = std::max(firstColumn, lastColumn);
-    const int furtherRight = CellStart(further, true) + 2 * m_charWidth;
-    const int nearerLeft = CellStart(nearer, true);
+    const int furtherRight = int(std::ceil(CellStart(further, true) + 2 * m_charWidth));
+    const int nearerLeft = int(std::floor(CellStart(nearer, true)));
     if (furtherRight - m_horizontal > m_content.width())
         return SetHorizontalOffset(furtherRight - m_content.width());
     if (nearerLeft < m_horizontal)

@@ -4,8 +4,14 @@
 // character columns lie, how many rows fit, the scroll ranges, the caret's
 // cell and which byte a point hits. Offsets are 64-bit byte offsets into the
 // buffer; pixel positions are viewport coordinates.
+//
+// The character advance is fractional (a fixed-pitch face at 11 pixels is
+// often 6.6 pixels wide): every position the view uses - where each glyph is
+// drawn, the caret's cell, the hit test, the cells scrolled into sight -
+// comes from this one layout, so none of them drifts along a row.
 
 #include <QRect>
+#include <QRectF>
 
 #include <cstdint>
 
@@ -26,7 +32,7 @@ public:
     {
         int viewportWidth = 0;
         int viewportHeight = 0;
-        int charWidth = 1;
+        qreal charWidth = 1;
         int rowHeight = 1;
     };
 
@@ -37,16 +43,16 @@ public:
     // --- results of the layout
     const QRect &Content() const { return m_content; }
     int AddressDigits() const { return m_addressDigits; }
-    int CharWidth() const { return m_charWidth; }
+    qreal CharWidth() const { return m_charWidth; }
     int RowHeight() const { return m_rowHeight; }
     int HeaderHeight() const { return m_rowHeight + kHeaderGap; }
     int FullRows() const { return m_fullRows; }
     int VisibleRows() const { return m_visibleRows; }
-    int AddressWidth() const { return m_addressWidth; }
-    int HexWidth() const { return m_hexWidth; }
+    qreal AddressWidth() const { return m_addressWidth; }
+    qreal HexWidth() const { return m_hexWidth; }
     // Start of the character column, from the content's left edge.
-    int CharColumnStart() const { return m_addressWidth + m_hexWidth; }
-    int TotalWidth() const { return m_totalWidth; }
+    qreal CharColumnStart() const { return m_addressWidth + m_hexWidth; }
+    qreal TotalWidth() const { return m_totalWidth; }
     uint64_t BufferSize() const { return m_bufferSize; }
     uint64_t Rows() const { return m_rows; }
     uint64_t MaxFirstRow() const { return m_maxFirstRow; }
@@ -63,9 +69,16 @@ public:
     // Top of a row of the view (0 = first row below the header).
     int RowTop(int row) const;
     // Left edge of a byte's hex cell and its nibble, in viewport coordinates.
-    int NibbleLeft(int byteInRow, bool high) const;
-    // The caret's rectangle for an offset, clipped to the content; empty when
-    // the offset's row is not in sight.
+    qreal NibbleLeft(int byteInRow, bool high) const;
+    // Left edge of character `index` of a row's address text, hex text and
+    // character text (the header starts where the address text does).
+    qreal AddressCharLeft(int index) const;
+    qreal HexCharLeft(int index) const;
+    qreal CharCharLeft(int index) const;
+    // The caret's cell for an offset, exact and clipped to the content; empty
+    // when the offset's row is not in sight.
+    QRectF CaretCell(uint64_t offset, bool high) const;
+    // The whole pixels the caret's cell touches, for repainting it.
     QRect CaretRect(uint64_t offset, bool high) const;
 
     struct SHit
@@ -86,17 +99,17 @@ private:
     bool ShowRowsOf(uint64_t first, uint64_t last);
     bool ShowCellsOf(uint64_t first, uint64_t last);
     // Left edge of a hex cell measured from the content's left edge, unscrolled.
-    int CellStart(int byteInRow, bool high) const;
+    qreal CellStart(int byteInRow, bool high) const;
 
     QRect m_content;
-    int m_charWidth = 1;
+    qreal m_charWidth = 1;
     int m_rowHeight = 1;
     int m_addressDigits = 8;
     int m_fullRows = 0;
     int m_visibleRows = 0;
-    int m_addressWidth = 0;
-    int m_hexWidth = 0;
-    int m_totalWidth = 0;
+    qreal m_addressWidth = 0;
+    qreal m_hexWidth = 0;
+    qreal m_totalWidth = 0;
     uint64_t m_bufferSize = 0;
     uint64_t m_rows = 0;
     uint64_t m_maxFirstRow = 0;

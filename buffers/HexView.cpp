@@ -6,6 +6,7 @@
 #include "UiText.h"
 
 #include <QAction>
+#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -80,7 +81,9 @@ void CHexView::DoLayout()
     CHexLayout::SMetrics sizes;
     sizes.viewportWidth = viewport()->width();
     sizes.viewportHeight = viewport()->height();
-    sizes.charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
+    // The exact advance: rounding it to whole pixels moves the caret off
+    // the digits by several pixels towards the end of a row.
+    sizes.charWidth = QFontMetricsF(m_font).horizontalAdvance(QLatin1Char('0'));
     sizes.rowHeight = metrics.height();
     const uint64_t size = m_buffer ? m_buffer->GetSize() : 0;
     const int digits = m_buffer ? HexAddressDigits(SizeField(m_buffer), m_buffer->GetBaseAddress(), size) : 8;
@@ -191,6 +194,38 @@ void CHexView::OnBlink()
         viewport()->update(m_caretRect);
 }
 
+void CHexView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_font = font();
+        PrepareGlyphs();
+        m_layoutDirty = true;
+        viewport()->update();
+    }
+}
+
+void CHexView::PrepareGlyphs()
+{
+    m_rawFont = QRawFont::fromFont(m_font);
+    m_glyphsComplete = m_rawFont.isValid();
+    if (!m_glyphsComplete)
+        return;
+    QString all;
+    for (int code = 0x20; code <= 0x7E; ++code)
+        all += QChar(code);
+    const QList<quint32> indexes = m_rawFont.glyphIndexesForString(all);
+    m_glyphs.fill(0);
+    for (int code = 0x20; code <= 0x7E; ++code) {
+        const qsizetype at = code - 0x20;
+        m_glyphs[size_t(code)] = at < indexes.size() ? indexes[at] : 0;
+        // Only the blank may lack ink of its own; any other missing glyph
+        // would need the painter's font fallback.
+        if (m_glyphs[size_t(code)] == 0 && code != 0x20)
+            m_glyphsComplete = false;
+    }
+}
+
 void CHexView::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
@@ -209,12 +244,41 @@ void CHexView::paintEvent(QPaintEvent *event)
         DoLayout();
     QPainter painter(viewport());
     painter.setFont(m_font);
-    painter.setBackgroundMode(Qt::OpaqueMode);
+    // Every cell's background is filled before its text is drawn.
+    painter.setBackgroundMode(Qt::TransparentMode);
     // A blink repaints the caret's cell alone and reads just its byte.
     if (!m_caretRect.isEmpty() && m_caretRect.contains(event->rect()))
         PaintCaretCell(painter);
     else
         PaintAll(painter);
+}
+
+template <typename LeftOf>
+void CHexView::DrawChars(QPainter &painter, qreal baseline, const char *text, int count, LeftOf left)
+{
+    if (count <= 0)
+        return;
+    if (!m_glyphsComplete) {
+        for (int i = 0; i < count; ++i)
+            painter.drawText(QPointF(left(i), baseline), QString(QLatin1Char(text[i])));
+        return;
+    }
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    glyphs.reserve(count);
+    positions.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const auto code = uint8_t(text[i]);
+        if (code == ' ')
+            continue;
+        glyphs.append(m_glyphs[code]);
+        positions.append(QPointF(left(i), baseline));
+    }
+    QGlyphRun run;
+    run.setRawFont(m_rawFont);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.drawGlyphRun(QPointF(0, 0), run);
 }
 
 void CHexView::PaintAll(QPainter &painter)
@@ -228,13 +292,21 @@ void CHexView::PaintAll(QPainter &painter)
 
     const QRect header(content.left(), content.top(), content.width(), m_layout.RowHeight());
     painter.fillRect(header, m_headerBackground);
-    painter.setBackground(m_headerBackground);
     painter.setPen(m_headerText);
-    // The header's labels sit over the hex columns of 8-digit addresses;
-    // wider addresses move them along with the columns.
-    const int labelShift = (m_layout.AddressDigits() - 8) * m_layout.CharWidth();
-    painter.drawText(QPoint(content.left() - m_layout.HorizontalOffset() + labelShift, header.top() + ascent),
-                     HexHeaderText());
+    // " OFFSET" over the addresses, each hex label centred over its byte's
+    // two digits, "A S C I I" centred over the character column.
+    const QByteArray label = HexHeaderText().toLatin1();
+    const int firstHexLabel = int(label.indexOf('0'));
+    const int asciiLabel = int(label.indexOf("A S C I I"));
+    const qreal charWidth = m_layout.CharWidth();
+    const int addressShift = m_layout.AddressDigits() - 8;
+    DrawChars(painter, header.top() + ascent, label.constData(), int(label.size()), [&](int i) {
+        if (i >= asciiLabel)
+            return m_layout.CharCharLeft(i - asciiLabel) + charWidth * (CHexLayout::kBytesPerRow - 9) / 2;
+        if (i >= firstHexLabel)
+            return m_layout.HexCharLeft(i - firstHexLabel) + charWidth / 2;
+        return m_layout.AddressCharLeft(i + addressShift);
+    });
 
     PaintRows(painter);
     PaintCaretOverlay(painter);
@@ -255,48 +327,50 @@ void CHexView::PaintRows(QPainter &painter)
 
     const int ascent = QFontMetrics(m_font).ascent();
     const uint64_t base = m_buffer->GetBaseAddress();
-    painter.setBackground(m_background);
     char address[kHexAddressRoom], hex[kHexRowRoom], chars[kHexCharRoom];
+    const auto addressLeft = [this](int i) { return m_layout.AddressCharLeft(i); };
+    const auto hexLeft = [this](int i) { return m_layout.HexCharLeft(i); };
+    const auto charLeft = [this](int i) { return m_layout.CharCharLeft(i); };
     for (int row = 0; uint64_t(row) * CHexLayout::kBytesPerRow < wanted; ++row) {
         const uint64_t rowOffset = uint64_t(row) * CHexLayout::kBytesPerRow;
         const int count = int(std::min<uint64_t>(CHexLayout::kBytesPerRow, wanted - rowOffset));
         const int baseline = m_layout.RowTop(row) + ascent;
-        const int addressLength = HexAddressChars(base + start + rowOffset, m_layout.AddressDigits(), address);
-        const int hexLength = HexRowChars(bytes + rowOffset, count, hex);
-        const int charLength = HexCharChars(bytes + rowOffset, count, chars);
-        DrawRowTexts(painter, baseline, {QString::fromLatin1(address, addressLength),
-                                         QString::fromLatin1(hex, hexLength), QString::fromLatin1(chars, charLength)});
+        painter.setPen(m_addressText);
+        DrawChars(painter, baseline, address, HexAddressChars(base + start + rowOffset, m_layout.AddressDigits(), address),
+                  addressLeft);
+        painter.setPen(m_hexText);
+        DrawChars(painter, baseline, hex, HexRowChars(bytes + rowOffset, count, hex), hexLeft);
+        painter.setPen(m_charText);
+        DrawChars(painter, baseline, chars, HexCharChars(bytes + rowOffset, count, chars), charLeft);
     }
-}
-
-void CHexView::DrawRowTexts(QPainter &painter, int baseline, const std::array<QString, 3> &texts)
-{
-    const int left = m_layout.Content().left() - m_layout.HorizontalOffset();
-    painter.setPen(m_addressText);
-    painter.drawText(QPoint(left, baseline), texts[0]);
-    painter.setPen(m_hexText);
-    painter.drawText(QPoint(left + m_layout.AddressWidth(), baseline), texts[1]);
-    painter.setPen(m_charText);
-    painter.drawText(QPoint(left + m_layout.CharColumnStart(), baseline), texts[2]);
 }
 
 void CHexView::PaintCaretCell(QPainter &painter)
 {
+    // The repainted pixels may take in slivers of the characters beside the
+    // cell; they are drawn again from the same layout, so nothing is cut.
     painter.setClipRect(m_caretRect);
     painter.fillRect(m_caretRect, m_background);
     uint8_t byte = m_buffer->GetFillValue();
     m_buffer->Read(m_caret.offset, &byte, 1);
     const int column = int(m_caret.offset % CHexLayout::kBytesPerRow);
     const int row = int(m_caret.offset / CHexLayout::kBytesPerRow - m_layout.FirstRow());
-    painter.setBackground(m_background);
+    // The byte's two digits with the separators on either side.
+    char cell[4];
+    const int first = column * 3 - 1;
+    cell[0] = column == 8 ? '-' : ' ';
+    HexRowChars(&byte, 1, cell + 1);
+    cell[3] = column == 7 ? '-' : ' ';
+    const bool hasLeft = column > 0, hasRight = column < CHexLayout::kBytesPerRow - 1;
     painter.setPen(m_hexText);
-    const QPoint at(m_layout.NibbleLeft(column, true), m_layout.RowTop(row) + QFontMetrics(m_font).ascent());
-    painter.drawText(at, HexRowText(&byte, 1));
+    const int baseline = m_layout.RowTop(row) + QFontMetrics(m_font).ascent();
+    const auto left = [&](int i) { return m_layout.HexCharLeft(first + (hasLeft ? 0 : 1) + i); };
+    DrawChars(painter, baseline, cell + (hasLeft ? 0 : 1), 4 - (hasLeft ? 0 : 1) - (hasRight ? 0 : 1), left);
     PaintCaretOverlay(painter);
 }
 
 void CHexView::PaintCaretOverlay(QPainter &painter)
 {
     if (m_caretShown && !m_caretRect.isEmpty())
-        painter.fillRect(m_caretRect, m_caretColour);
+        painter.fillRect(m_layout.CaretCell(m_caret.offset, m_caret.high), m_caretColour);
 }

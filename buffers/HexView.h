@@ -15,6 +15,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
+#include <QRawFont>
 #include <QTimer>
 
 #include <array>
@@ -61,6 +62,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -86,9 +88,13 @@ private:
     // --- painting (HexView.cpp)
     void PaintAll(QPainter &painter);
     void PaintRows(QPainter &painter);
-    // The row's address, hex and character texts through the painter's own
-    // text layout, for a font whose glyphs could not be looked up.
-    void DrawRowTexts(QPainter &painter, int baseline, const std::array<QString, 3> &texts);
+    // Draws `count` Latin-1 characters on a baseline, character i with its
+    // left edge at left(i) of the layout: the glyphs sit exactly where the
+    // caret and the hit test expect them, whatever the font's advance.
+    template <typename LeftOf>
+    void DrawChars(QPainter &painter, qreal baseline, const char *text, int count, LeftOf left);
+    // Looks up the glyphs of the font once per font change.
+    void PrepareGlyphs();
     void PaintCaretCell(QPainter &painter);
     void PaintCaretOverlay(QPainter &painter);
 
@@ -121,6 +127,11 @@ private:
     QAction *m_initAction = nullptr;
 
     QFont m_font;
+    // The font's glyphs by Latin-1 code; without a usable raw font (or a
+    // glyph missing from it) characters are drawn one by one as text.
+    QRawFont m_rawFont;
+    std::array<quint32, 256> m_glyphs{};
+    bool m_glyphsComplete = false;
     const QColor m_background{255, 255, 255};
     const QColor m_headerBackground{192, 192, 192};
     const QColor m_headerText{255, 0, 0};

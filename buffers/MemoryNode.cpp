@@ -4,6 +4,7 @@
 #include "FrameServices.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -68,11 +69,14 @@ uint64_t CMemoryNode::GetBaseAddress() const
 bool CMemoryNode::LoadFile(const QString &path, bool announce)
 {
     m_loadedPath = path;
+    if (!IsLoadableImage(path))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     // Never more than the block holds, however large the file or the chip.
-    const uint64_t wanted = std::min<uint64_t>(uint64_t(file.size()), m_size);
+    const uint64_t fileSize = uint64_t(file.size());
+    const uint64_t wanted = std::min<uint64_t>(fileSize, m_size);
     uint64_t done = 0;
     while (done < wanted) {
         const qint64 got = file.read(reinterpret_cast<char *>(m_data.get() + done), qint64(wanted - done));
@@ -83,8 +87,14 @@ bool CMemoryNode::LoadFile(const QString &path, bool announce)
         done += uint64_t(got);
     }
     file.close();
+    // Past the end of a short image the chip is to be erased, not to get
+    // whatever an earlier image left in the buffer.
+    if (done < m_size)
+        std::memset(m_data.get() + done, GetFillValue(), size_t(m_size - done));
     if (announce) {
         LogString(path + QStringLiteral(" Loaded"));
+        if (fileSize != m_size)
+            LogString(Text(BufferTextId::LoadedAgainstSize).arg(done).arg(fileSize).arg(m_size));
         Frame()->BufferChanged(this);
     }
     return true;
@@ -164,10 +174,15 @@ void CMemoryNode::Unlock()
     m_lock.unlock();
 }
 
+QString CMemoryNode::s_lastCompareFailure;
+uint64_t CMemoryNode::s_lastCompareFailureAddress = 0;
+
 void CMemoryNode::LogCompareFailure(uint64_t address, uint8_t chipByte, uint8_t bufferByte)
 {
-    LogString(Text(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
-              + QString::asprintf(" ,target %02X,PC memory %02X", chipByte, bufferByte));
+    s_lastCompareFailure = Text(BufferTextId::CompareFailed) + QLatin1Char(' ') + QString::number(address, 16).toUpper()
+                           + QString::asprintf(" ,target %02X,PC memory %02X", chipByte, bufferByte);
+    s_lastCompareFailureAddress = address;
+    LogString(s_lastCompareFailure);
 }
 
 bool CMemoryNode::WriteAll(QFile &file, const uint8_t *data, uint64_t length)
@@ -180,4 +195,14 @@ bool CMemoryNode::WriteAll(QFile &file, const uint8_t *data, uint64_t length)
         done += uint64_t(put);
     }
     return true;
+}
+
+bool IsLoadableImage(const QString &path)
+{
+    // A missing file is left to the open, which fails as it always did.
+    const QFileInfo info(path);
+    if (info.isFile() || !info.exists())
+        return true;
+    LogString(Text(BufferTextId::NotRegularFile).arg(path));
+    return false;
 }

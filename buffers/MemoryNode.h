@@ -56,6 +56,10 @@ public:
     uint8_t GetFillValue() const { return m_fillValue; }
     const QString &GetLoadedPath() const { return m_loadedPath; }
     void SetBaseAddress(uint64_t baseAddress) { m_baseAddress = baseAddress; }
+    // The line and chip address of the last compare that found a difference
+    // (GUI thread), for the outcome of the verify it ended.
+    static const QString &LastCompareFailure() { return s_lastCompareFailure; }
+    static uint64_t LastCompareFailureAddress() { return s_lastCompareFailureAddress; }
 
 protected:
     // Logs the one line that reports the first difference of a compare.
@@ -68,6 +72,8 @@ protected:
     uint64_t m_baseAddress = 0;
     uint8_t m_fillValue = 0xFF;
     QMutex m_lock;
+    static QString s_lastCompareFailure;
+    static uint64_t s_lastCompareFailureAddress;
     QString m_name;
     QString m_loadedPath;
 };

@@ -35,8 +35,14 @@ function(nvp_add_tests folder)
         add_test(NAME ${test_name} COMMAND sh -c
             "rm -rf '${home}' && mkdir -p '${home}/tmp' && exec \"$0\" \"$@\"" $<TARGET_FILE:${test_name}>)
         set(environment "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;NVP_TEST_HOME=${home};NVP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+        # A sanitizer report fails the test; leaks are looked for at exit.
         if(NVP_SANITIZE STREQUAL "thread")
-            list(APPEND environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+            list(APPEND environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:halt_on_error=1")
+        elseif(NVP_SANITIZE STREQUAL "address")
+            list(APPEND environment
+                "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+                "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0"
+                "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
         endif()
         set_tests_properties(${test_name} PROPERTIES
             TIMEOUT ${ARG_TIMEOUT}

@@ -29,13 +29,36 @@ static_assert(std::size(kKeyTable) == SET_TABLE_SIZE);
 } // namespace
 
 CAppSettings::CAppSettings()
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, KeyName(SET_ORGANISATION), KeyName(SET_APPLICATION))
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, KeyName(SET_ORGANISATION),
+                                             KeyName(SET_APPLICATION)))
 {
     // On a fresh account the folder does not exist yet; without it the
-    // current directory would silently stay wherever the program started.
-    const QString folder = QFileInfo(m_settings.fileName()).absolutePath();
-    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder))
-        std::fprintf(stderr, "Cannot use the settings folder %s\n", qPrintable(folder));
+    // current directory would silently stay wherever the program started,
+    // and config/, script/ and Languages/ would land there.
+    const QString usual = QDir::cleanPath(QFileInfo(m_settings->fileName()).absolutePath());
+    const QString fileName = QFileInfo(m_settings->fileName()).fileName();
+    const QString user = qEnvironmentVariable("USER", QStringLiteral("user"));
+    m_folder = FirstUsableFolder({usual, QDir::homePath() + QStringLiteral("/.norvaplex"),
+                                  QDir::tempPath() + QStringLiteral("/norvaplex-") + user});
+    if (m_folder != usual) {
+        m_unusableFolder = usual;
+        if (!m_folder.isEmpty())
+            m_settings = std::make_unique<QSettings>(m_folder + QLatin1Char('/') + fileName, QSettings::IniFormat);
+    }
+    if (m_folder.isEmpty() || !QDir::setCurrent(m_folder))
+        std::fprintf(stderr, "Cannot use the settings folder %s\n", qPrintable(usual));
+}
+
+QString CAppSettings::FirstUsableFolder(const QStringList &candidates)
+{
+    for (const QString &folder : candidates) {
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            continue;
+        const QFileInfo info(folder);
+        if (info.isDir() && info.isWritable())
+            return QDir::cleanPath(info.absoluteFilePath());
+    }
+    return {};
 }
 
 QString CAppSettings::KeyName(int index)
@@ -52,7 +75,7 @@ QString CAppSettings::TargetDirKey(const QString &targetName)
 
 QString CAppSettings::FileName() const
 {
-    return m_settings.fileName();
+    return m_settings->fileName();
 }
 
 bool CAppSettings::IsKey(int index)
@@ -62,9 +85,9 @@ bool CAppSettings::IsKey(int index)
 
 void CAppSettings::Store(const QString &key, const QVariant &value)
 {
-    m_settings.setValue(key, value);
+    m_settings->setValue(key, value);
     // Straight to disk: a crash later in the session must not lose it.
-    m_settings.sync();
+    m_settings->sync();
 }
 
 QString CAppSettings::ReadString(int index) const
@@ -74,7 +97,7 @@ QString CAppSettings::ReadString(int index) const
 
 QString CAppSettings::ReadString(const QString &key) const
 {
-    const QVariant value = m_settings.value(key);
+    const QVariant value = m_settings->value(key);
     // A hand-edited value with unquoted commas (a favourites line) reads
     // back as a list; joining it again keeps the text the user wrote.
     if (value.typeId() == QMetaType::QStringList)
@@ -98,7 +121,7 @@ bool CAppSettings::ReadBool(int index, bool defaultValue) const
 {
     if (!IsKey(index))
         return defaultValue;
-    return m_settings.value(KeyName(index), defaultValue).toBool();
+    return m_settings->value(KeyName(index), defaultValue).toBool();
 }
 
 void CAppSettings::WriteBool(int index, bool value)
@@ -111,7 +134,7 @@ QStringList CAppSettings::ReadStringList(int index) const
 {
     if (!IsKey(index))
         return {};
-    return m_settings.value(KeyName(index)).toStringList();
+    return m_settings->value(KeyName(index)).toStringList();
 }
 
 void CAppSettings::WriteStringList(int index, const QStringList &list)
@@ -122,7 +145,7 @@ void CAppSettings::WriteStringList(int index, const QStringList &list)
 
 QSize CAppSettings::ReadWindowSize() const
 {
-    const QSize size = m_settings.value(KeyName(SET_WINDOW_SIZE), kDefaultWindowSize).toSize();
+    const QSize size = m_settings->value(KeyName(SET_WINDOW_SIZE), kDefaultWindowSize).toSize();
     return size.isValid() && !size.isEmpty() ? size : kDefaultWindowSize;
 }
 

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 enum SettingIndex {
     SET_LANGUAGE_FILE = 0,   // string: path of the language file
     SET_TEST_NAME = 1,       // string: name of the current target device
@@ -46,6 +48,15 @@ public:
     // Absolute path of the INI file.
     QString FileName() const;
 
+    // The usual settings folder when it could not be created or written
+    // (empty when it is in use), and the folder in use instead (empty when
+    // none could be written). The window tells the operator once.
+    QString UnusableFolder() const { return m_unusableFolder; }
+    QString Folder() const { return m_folder; }
+    // The first of the folders that exists or can be made, and can be
+    // written; empty when none can.
+    static QString FirstUsableFolder(const QStringList &candidates);
+
     // Index arguments name a key of the table (0..10); any other index reads
     // as absent and is never written.
     QString ReadString(int index) const;
@@ -69,7 +80,9 @@ private:
     static bool IsKey(int index);
     void Store(const QString &key, const QVariant &value);
 
-    QSettings m_settings;
+    std::unique_ptr<QSettings> m_settings;
+    QString m_folder;
+    QString m_unusableFolder;
 };
 
 // The process-wide store, created on first use (so it has set the current

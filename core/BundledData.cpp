@@ -7,6 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+// The path from an installed executable's folder to the installed data
+// folder; the build passes it in so every prefix finds its own data.
+#ifndef NVP_DATA_FROM_APPDIR
+#define NVP_DATA_FROM_APPDIR "../../share/norvaplex"
+#endif
+
 namespace {
 
 QString AsFolder(const QString &path)
@@ -34,7 +40,7 @@ QStringList BundledDataCandidates()
         candidates << AsFolder(fromEnvironment);
     const QString exeDir = ExecutableDirectory();
     candidates << AsFolder(exeDir + QStringLiteral("/share"));
-    candidates << AsFolder(exeDir + QStringLiteral("/../share/norvaplex"));
+    candidates << AsFolder(exeDir + QStringLiteral("/" NVP_DATA_FROM_APPDIR));
     return candidates;
 }
 

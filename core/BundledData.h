@@ -9,7 +9,9 @@
 
 // Where the bundled data is looked for, in this order: the folder in the
 // environment variable NVP_DATA_DIR, <exe dir>/share/ (build tree),
-// <exe dir>/../share/norvaplex/ (installed). Each ends in "/".
+// <exe dir>/../../share/norvaplex/ (installed: the executable lives in
+// <prefix>/lib/norvaplex/, the data in <prefix>/share/norvaplex/). Each ends
+// in "/".
 QStringList BundledDataCandidates();
 
 // The first candidate that is an existing folder; empty when none is.

@@ -41,17 +41,33 @@ void CDeviceFamily::AddLines(const QByteArray &content)
 {
     // A line ends at a CR or LF; the whole run of them is one line end, so
     // blank lines never reach the parser.
+    QSet<QString> names;
+    names.reserve(qsizetype(m_items.size()) + content.count('\n') + 1);
+    for (const auto &item : m_items)
+        names.insert(item->m_name);
     qsizetype pos = 0;
     const qsizetype size = content.size();
     while (pos < size) {
         qsizetype end = pos;
         while (end < size && content[end] != '\r' && content[end] != '\n')
             ++end;
-        AddLine(QString::fromLatin1(content.constData() + pos, end - pos));
+        AddListedLine(QString::fromLatin1(content.constData() + pos, end - pos), names);
         while (end < size && (content[end] == '\r' || content[end] == '\n'))
             ++end;
         pos = end;
     }
+}
+
+bool CDeviceFamily::AddListedLine(const QString &line, QSet<QString> &names)
+{
+    std::unique_ptr<CDeviceItem> item = CreateItem();
+    if (!item->Parse(line))
+        return false;
+    if (!KeepsRepeatedNames() && names.contains(item->m_name))
+        return false;
+    names.insert(item->m_name);
+    m_items.push_back(std::move(item));
+    return true;
 }
 
 CDeviceItem *CDeviceFamily::FindByName(const QString &name) const

@@ -6,6 +6,7 @@
 
 #include "DeviceItem.h"
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -37,7 +38,8 @@ public:
     void LoadFile();
     // Reads a device list file; a file that cannot be opened gives no lines.
     void LoadFile(const QString &path);
-    // Hands every line of `content` (Latin-1 text) to AddLine in order.
+    // Adds every line of `content` (Latin-1 text) in order, as AddLine
+    // would, in time linear in the number of lines.
     void AddLines(const QByteArray &content);
 
     CDeviceItem *FindByName(const QString &name) const;
@@ -51,7 +53,14 @@ protected:
     virtual std::unique_ptr<CDeviceItem> CreateItem() const = 0;
     // Whether an entry takes part in searches by identification bytes.
     virtual bool IsIdCandidate(const CDeviceItem &item) const;
+    // Whether a later entry may carry a name an earlier one already has.
+    virtual bool KeepsRepeatedNames() const { return true; }
     std::vector<CDeviceItem *> MatchingItems(int type, std::span<const uint8_t> ids) const;
+
+private:
+    // AddLine with the names of the entries so far at hand, so that a long
+    // list is not searched from the start for every line.
+    bool AddListedLine(const QString &line, QSet<QString> &names);
 };
 
 class CDeviceFamilyNand : public CDeviceFamily
@@ -70,6 +79,7 @@ protected:
     std::unique_ptr<CDeviceItem> CreateItem() const override;
     // The self-describing entry is filled from a chip, never searched by ID.
     bool IsIdCandidate(const CDeviceItem &item) const override;
+    bool KeepsRepeatedNames() const override { return false; }
 };
 
 class CDeviceFamilySPI : public CDeviceFamily

@@ -153,3 +153,23 @@ bool CDeviceItemNand::SetFromOnfi(const COnfiInfo &info)
     m_pageClass = NandPageClass(m_pageSize, m_pageClass);
     return true;
 }
+
+QString CDeviceItemNand::GeometryFault() const
+{
+    // Pages of real chips: a 512-byte data area and its spare area up to
+    // 16 KiB and its spare area; blocks of a few pages to a few thousand.
+    constexpr uint32_t SmallestPage = 513;
+    constexpr uint32_t LargestPage = 17664;
+    constexpr uint32_t FewestPages = 4;
+    constexpr uint32_t MostPages = 8192;
+    const uint64_t blockBytes = uint64_t(m_pageSize) * m_pagesPerBlock;
+    const bool servable = m_pageSize >= SmallestPage && m_pageSize <= LargestPage &&
+                          m_pagesPerBlock >= FewestPages && m_pagesPerBlock <= MostPages && blockBytes &&
+                          m_size >= blockBytes && m_size % blockBytes == 0;
+    if (servable)
+        return {};
+    return QStringLiteral("PageSize=%1h, BlockSize=%2h, size=%3h")
+        .arg(m_pageSize, 0, 16)
+        .arg(m_pagesPerBlock, 0, 16)
+        .arg(m_size, 0, 16);
+}

@@ -28,6 +28,12 @@ public:
     // parameter page. An invalid record changes nothing and returns false.
     bool SetFromOnfi(const COnfiInfo &info);
 
+    // Empty when the page size, pages per block and chip size describe a
+    // NAND chip that can be read, programmed and erased block by block;
+    // otherwise the three values as the list writes them, for the line
+    // that refuses the entry.
+    QString GeometryFault() const;
+
     bool IsOnfiEntry() const { return m_name == QLatin1String(NAND_ONFI_ENTRY); }
 
     uint8_t m_id[ID_BYTES];

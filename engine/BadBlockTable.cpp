@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
+// An entry whose geometry is refused gets no table: a page and a block of
+// one byte would otherwise ask for a state per byte of the chip.
 CBadBlockTable::CBadBlockTable(const CDeviceItemNand *device)
-    : CBadBlockTable(device ? device->m_size : 0,
+    : CBadBlockTable(device && device->GeometryFault().isEmpty() ? device->m_size : 0,
                      device ? device->m_pageSize * device->m_pagesPerBlock : 0)
 {
 }

@@ -13,6 +13,7 @@
 #include "NandOptionsPanel.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "OutcomeTexts.h"
 
 #include <QString>
 
@@ -74,6 +75,18 @@ CNandProgrammer::~CNandProgrammer()
 }
 
 // --- set-up
+
+bool CNandProgrammer::refuseUnservableGeometry() const
+{
+    const CDeviceItemNand *device = nandDevice();
+    if (!device)
+        return true;
+    const QString fault = device->GeometryFault();
+    if (fault.isEmpty())
+        return false;
+    LogString(Text(NandTextId::GeometryRefused).arg(device->m_name, fault));
+    return true;
+}
 
 void CNandProgrammer::applyGeometry(const CNandGeometry &geometry)
 {
@@ -203,6 +216,8 @@ CMemoryNode *CNandProgrammer::buffer(int index)
 
 bool CNandProgrammer::loadFile(const QString &path)
 {
+    if (refuseUnservableGeometry())
+        return false;
     readPanelWindow();
     m_mainBuffer->CloseFile();
     m_targetBuffer->CloseFile();
@@ -312,6 +327,7 @@ bool CNandProgrammer::handleMessage(CProgMessage *message)
     case Adapter::Tag::VerifyData: return onVerifyData(*message);
     case Adapter::Tag::BlankData: return onBlankData(*message);
     case Adapter::Tag::BlockErased: return onBlockErased(*message);
+    case Adapter::Tag::ChunkProgrammed: return onChunkProgrammed(*message);
     case Adapter::Tag::BadBlockMarker: return onTargetMarker(*message);
     case Adapter::Tag::SourceScanStep: return onSourceMarker(*message);
     case Adapter::Tag::SmartCopyStep: return onSmartCopyStep(*message);

@@ -27,6 +27,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CDeviceItemNand;
 class CFileMemoryNode;
@@ -110,6 +111,10 @@ public:
     static void clearLastUnknownId();
 
 private:
+    // True, with one line in the log, when the entry's geometry is none the
+    // engine can serve: every operation on the chip is refused then.
+    bool refuseUnservableGeometry() const;
+    void failReadIntoFile(uint64_t chipAddress);
     // --- set-up
     void applyGeometry(const CNandGeometry &geometry);
     // The window typed in the panel, into m_startBlock and m_blockCount.
@@ -133,11 +138,23 @@ private:
     bool onReadData(const CProgMessage &message);
     bool onVerifyData(const CProgMessage &message);
     bool onBlankData(const CProgMessage &message);
+    // A reply piece of the read-type operation that the worker could not
+    // read, or one that is not the next piece of the range: the operation
+    // fails naming the chip address. False when the piece is in place.
+    bool failsReadAccounting(const CProgMessage &message, const CNandReplyLayout::CPlace &place);
+    bool endsReadRange(const CNandReplyLayout::CPlace &place) const;
 
     // --- erase, program and bad-block scans (NandWriteOps.cpp)
     void runErase();
     void runProgram();
     bool onBlockErased(const CProgMessage &message);
+    bool onChunkProgrammed(const CProgMessage &message);
+    // Chip bytes from page on before the next block the target table marks
+    // bad, at most limit.
+    uint64_t bytesBeforeBadTargetBlock(uint64_t page, uint64_t limit) const;
+    // The first block of the range that the target table marks bad while
+    // the image holds data for it (its source block is good); -1 if none.
+    int64_t goodDataOnBadTargetBlock() const;
     bool onTargetMarker(const CProgMessage &message);
     bool onSourceMarker(const CProgMessage &message);
 
@@ -172,6 +189,14 @@ private:
     // Where the replies of the read-type operation under way belong.
     CNandReplyLayout m_readLayout;
     bool m_appendFailed = false;
+    // The chip address the next reply piece must start at, and the chip
+    // bytes of the verify that lay outside bad blocks (so were compared).
+    uint64_t m_readNext = 0;
+    uint64_t m_verifiedBytes = 0;
+    // Blocks whose erase failed in the erase under way; the first of them
+    // that the target table knew as good (a block gone bad), if any.
+    std::vector<uint32_t> m_eraseFailedBlocks;
+    int64_t m_grownBadBlock = -1;
     // First page of the erase, first block of the target scan under way.
     uint32_t m_eraseFirstPage = 0;
     uint32_t m_scanFirstBlock = 0;

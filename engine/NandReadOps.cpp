@@ -10,9 +10,11 @@
 #include "FrameServices.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "OutcomeTexts.h"
 
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -39,6 +41,8 @@ uint32_t FirstProgrammedByte(const uint8_t *data, uint32_t from, uint32_t length
 
 int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     dropUnfinishedCopy();
     setBufferWindows();
     // Whole pages only: a command reads pages.
@@ -76,6 +80,8 @@ void CNandProgrammer::runReadOp()
         return;
     m_readLayout = CNandReplyLayout::Make(m_address, m_length, m_blockBytes, unit);
     m_appendFailed = false;
+    m_readNext = m_address;
+    m_verifiedBytes = 0;
     // One message per block, whole units (a block when it is a whole number of
     // units, as on every common chip).
     m_maxTransfer = m_readLayout.unitsPerCommand * unit;
@@ -96,24 +102,67 @@ void CNandProgrammer::runReadOp()
     endOperation();
 }
 
+bool CNandProgrammer::endsReadRange(const CNandReplyLayout::CPlace &place) const
+{
+    return place.chipAddress + place.bytes >= m_address + m_length;
+}
+
+bool CNandProgrammer::failsReadAccounting(const CProgMessage &message, const CNandReplyLayout::CPlace &place)
+{
+    if (!Frame()->IsOperationRunning())
+        return true; // ended already (failed or stopped): nothing more to account for
+    if (message.lost || !message.data) {
+        Frame()->FailOperation(uint8_t(m_opCode), TextAtAddress(OutcomeText::NoReply, place.chipAddress), true,
+                               place.chipAddress);
+        return true;
+    }
+    // The pieces of one operation come in order: a piece that does not
+    // start where the last one ended would put data at another address.
+    if (place.chipAddress != m_readNext) {
+        Frame()->FailOperation(uint8_t(m_opCode), TextAtAddress(OutcomeText::OutOfPlace, m_readNext), true, m_readNext);
+        return true;
+    }
+    m_readNext += place.bytes;
+    return false;
+}
+
 bool CNandProgrammer::onReadData(const CProgMessage &message)
 {
     const uint32_t unit = uint32_t(packetSize());
     const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    if (failsReadAccounting(message, place))
+        return false;
     // Only chip bytes go into the image: a reply padded to whole units
     // would shift every later block.
-    if (place.bytes && message.data && !m_mainBuffer->Append(message.data.get(), place.bytes) && !m_appendFailed) {
-        m_appendFailed = true;
-        LogString(m_mainBuffer->GetFilePath() + QLatin1Char(' ') + Text(NandTextId::FileError));
+    if (place.bytes && message.data && !m_appendFailed && !m_mainBuffer->Append(message.data.get(), place.bytes)) {
+        failReadIntoFile(place.chipAddress);
+        return false;
     }
+    if (m_appendFailed)
+        return false;
     Frame()->BlockReadProgress(uint32_t(message.address), unit ? message.size / unit : 0, m_mainBuffer);
     return false;
+}
+
+// The image file took only part of the chip (a full disk, a file size
+// limit): the read ends as failed, nothing more is read, and the short file
+// is set aside under a name that says it is partial.
+void CNandProgrammer::failReadIntoFile(uint64_t chipAddress)
+{
+    // Later pieces of this read are dropped unseen (all on this thread).
+    m_appendFailed = true;
+    const QString path = m_mainBuffer->GetFilePath();
+    const QString partial = m_mainBuffer->SetAsidePartial();
+    const QString address = QString::number(chipAddress, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    const QString reason = partial.isEmpty() ? Text(NandTextId::ReadFileRemoved).arg(address, path)
+                                             : Text(NandTextId::ReadNotWritten).arg(address, path, partial);
+    Frame()->FailOperation(uint8_t(m_opCode), reason, true, chipAddress);
 }
 
 bool CNandProgrammer::onVerifyData(const CProgMessage &message)
 {
     const uint32_t unit = uint32_t(packetSize());
-    if (!message.data || unit == 0)
+    if (unit == 0)
         return false;
     const bool againstTarget = m_targetBuffer->GetSize() > 0;
     CFileMemoryNode *image = againstTarget ? m_targetBuffer : m_mainBuffer;
@@ -121,6 +170,21 @@ bool CNandProgrammer::onVerifyData(const CProgMessage &message)
     // The padding that ends each reply of a block that is no whole number
     // of units is no chip data: the layout says where the piece's bytes lie.
     const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    if (failsReadAccounting(message, place))
+        return false;
+    // Bytes of blocks taken as bad are skipped by the compare: a verify
+    // that skipped every byte has compared nothing and cannot pass.
+    for (uint64_t at = place.chipAddress; at < place.chipAddress + place.bytes;) {
+        const uint32_t block = m_geometry.BlockOf(at);
+        const uint64_t blockEnd = std::min<uint64_t>((uint64_t(block) + 1) * m_blockBytes, place.chipAddress + place.bytes);
+        if (!badBlocks.isBad(block))
+            m_verifiedBytes += blockEnd - at;
+        at = blockEnd;
+    }
+    if (endsReadRange(place) && m_verifiedBytes == 0) {
+        Frame()->FailOperation(uint8_t(m_opCode), Text(OutcomeText::NothingCompared));
+        return false;
+    }
     Frame()->VerifyProgressAt(uint32_t(message.address), message.size / unit, place.chipAddress, place.bytes,
                               message.data.get(), image, badBlocks.states(), m_device);
     return false;
@@ -129,9 +193,11 @@ bool CNandProgrammer::onVerifyData(const CProgMessage &message)
 bool CNandProgrammer::onBlankData(const CProgMessage &message)
 {
     const uint32_t unit = uint32_t(packetSize());
-    if (!Frame()->IsOperationRunning() || !message.data || unit == 0)
+    if (!Frame()->IsOperationRunning() || unit == 0)
         return false;
     const CNandReplyLayout::CPlace place = m_readLayout.Locate(message.address, message.size);
+    if (failsReadAccounting(message, place))
+        return false;
     const uint8_t *data = message.data.get();
     bool blank = true;
     for (uint32_t i = FirstProgrammedByte(data, 0, place.bytes); i < place.bytes;

@@ -28,4 +28,7 @@ constexpr int AreYouSure = 184;        // "Are you sure?"
 constexpr int CreateTempFile = 185;    // "Create temporary file"
 constexpr int TargetBadBlock = 186;    // "Target bad block No. "
 constexpr int SourceBadBlock = 187;    // "Source bad block No. "
+constexpr int ReadNotWritten = 370;    // "%2 could not be written at address 0x%1 (disk full?); the part read is kept as %3"
+constexpr int ReadFileRemoved = 371;   // "%2 could not be written at address 0x%1 (disk full?); the file was removed"
+constexpr int GeometryRefused = 369;   // "%1 cannot be used: its geometry (%2) is not one of a NAND chip"
 } // namespace NandTextId

@@ -9,6 +9,7 @@
 #include "FrameServices.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "OutcomeTexts.h"
 
 #include <QString>
 
@@ -34,6 +35,8 @@ constexpr int32_t ScanEnd = -1;
 
 int CNandProgrammer::startErase(uint64_t address, uint64_t length)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     if (m_blockBytes == 0 || length / m_blockBytes == 0) {
         LogString(Text(NandTextId::CheckMemoryRange));
         return Refused;
@@ -52,6 +55,8 @@ void CNandProgrammer::runErase()
     const uint32_t blocks = uint32_t(m_length / m_blockBytes);
     uint64_t page = m_address / m_geometry.pageSize;
     m_eraseFirstPage = uint32_t(page);
+    m_eraseFailedBlocks.clear();
+    m_grownBadBlock = -1;
     Frame()->StartProgress(m_eraseFirstPage, blocks);
     LogString(Text(NandTextId::EraseStarts));
     uint8_t chipEnable = m_geometry.ChipEnableOf(page);
@@ -68,9 +73,46 @@ void CNandProgrammer::runErase()
 
 bool CNandProgrammer::onBlockErased(const CProgMessage &message)
 {
+    if (!Frame()->IsOperationRunning())
+        return false;
+    const uint32_t step = uint32_t(message.address) - m_eraseFirstPage; // k of the k-th erase command
+    const uint32_t block = m_eraseFirstPage / std::max<uint32_t>(m_geometry.pagesPerBlock, 1) + step - 1;
+    const uint64_t blockAddress = uint64_t(block) * m_blockBytes;
+    if (message.lost || !message.data || message.size < 1) {
+        // Whether the block erased cannot be known.
+        Frame()->FailOperation(EraseCode, TextAtAddress(OutcomeText::EraseStatusLost, blockAddress), true, blockAddress);
+        return false;
+    }
+    if (message.data[0] != 0) {
+        // The chip refused: the block is bad from now on. A block the table
+        // knew as good has gone bad, and the erase cannot count as done; a
+        // block never seen before is a factory bad block, which every erase
+        // meets and the scan after it reports.
+        LogString(TextAtAddress(OutcomeText::EraseFailed, blockAddress));
+        if (m_targetBbt->state(block) == CBadBlockTable::Good && m_grownBadBlock < 0)
+            m_grownBadBlock = block;
+        m_targetBbt->setState(block, CBadBlockTable::Bad);
+        m_eraseFailedBlocks.push_back(block);
+    }
     // The window's bar runs from 0 to the number of blocks: the k-th reply
     // is step k, wherever the erase started.
-    Frame()->EraseValue(uint32_t(message.address) - m_eraseFirstPage);
+    Frame()->EraseValue(step);
+    return false;
+}
+
+bool CNandProgrammer::onChunkProgrammed(const CProgMessage &message)
+{
+    // Not gated on the window's progress: that ends with the last data job
+    // streamed, before the status of the last command comes back.
+    const uint64_t address = uint64_t(uint32_t(message.address)) * uint32_t(packetSize());
+    if (message.lost || !message.data || message.size < 1) {
+        Frame()->FailOperation(ProgramCode, TextAtAddress(OutcomeText::ProgramStatusLost, address), true, address);
+        return false;
+    }
+    if (message.data[0] != 0) {
+        // Some page of this program command did not take its data.
+        Frame()->FailOperation(ProgramCode, TextAtAddress(OutcomeText::ProgramFailed, address), true, address);
+    }
     return false;
 }
 
@@ -78,6 +120,8 @@ bool CNandProgrammer::onBlockErased(const CProgMessage &message)
 
 int CNandProgrammer::startProgram(uint64_t address, uint64_t length)
 {
+    if (refuseUnservableGeometry())
+        return Refused;
     dropUnfinishedCopy();
     if (m_mainBuffer->GetSize() != uint64_t(m_blockCount) * m_blockBytes) {
         LogString(Text(NandTextId::SizeMismatch));
@@ -111,6 +155,14 @@ void CNandProgrammer::runProgram()
     const uint32_t unit = uint32_t(packetSize());
     if (unit == 0 || m_geometry.pageSize == 0)
         return;
+    // A block the chip has as bad takes no data; when the image holds data
+    // for it, programming would leave that data off the chip.
+    const int64_t lostBlock = goodDataOnBadTargetBlock();
+    if (lostBlock >= 0) {
+        Frame()->FailOperation(ProgramCode, Text(OutcomeText::BadTargetBlockSkipped) + QString::number(lostBlock + 1),
+                               true, uint64_t(lostBlock) * m_blockBytes);
+        return;
+    }
     // One chunk is one page per transfer unit.
     m_maxTransfer = unit * m_geometry.pageSize;
     LogString(Text(NandTextId::ProgramStarts));
@@ -122,17 +174,32 @@ void CNandProgrammer::runProgram()
         selectChip(chipEnable);
     uint32_t currentUnit = uint32_t(m_address / unit);
     uint64_t remaining = m_length;
+    // Bad target blocks are stepped over only where a block is a whole
+    // number of units, so the units of the blocks after them stay in place.
+    const bool canSkip = m_blockBytes % unit == 0 && m_geometry.pagesPerBlock > 0;
     while (remaining > 0) {
+        const uint64_t block = page / m_geometry.pagesPerBlock;
+        if (canSkip && m_targetBbt->isBad(uint32_t(block)) && remaining >= m_blockBytes) {
+            page += m_geometry.pagesPerBlock;
+            currentUnit += uint32_t(m_blockBytes / unit);
+            remaining -= m_blockBytes;
+            continue;
+        }
         selectChipOfPage(page, chipEnable);
         // A chunk ends where its chip enable ends: the pages after it belong
         // to the next die, which needs its own chip select.
         const uint64_t chipRoom = m_geometry.PagesLeftInChip(page) * m_geometry.pageSize;
-        const uint64_t bytes = std::min({remaining, uint64_t(m_maxTransfer), chipRoom});
+        uint64_t bytes = std::min({remaining, uint64_t(m_maxTransfer), chipRoom});
+        if (canSkip)
+            bytes = bytesBeforeBadTargetBlock(page, bytes);
         const uint32_t units = uint32_t((bytes + unit - 1) / unit);
         const uint32_t pages = uint32_t((bytes + m_geometry.pageSize - 1) / m_geometry.pageSize);
         // The job goes first: the worker takes it when it sends the command.
         queueDataJob(int32_t(currentUnit), units * unit);
         queueCommand(NandPacket::Program(m_geometry, m_geometry.RowOf(page), pages), -1, 0, 0);
+        // The status of each command, so a failure names where it happened.
+        queueCommand(NandPacket::ProgramFinished(), int32_t(currentUnit), Adapter::Tag::ChunkProgrammed,
+                     NandPacket::ProgramDoneReplyLength);
         currentUnit += units;
         page += pages;
         remaining -= bytes;
@@ -140,6 +207,31 @@ void CNandProgrammer::runProgram()
     queueCommand(NandPacket::ProgramFinished(), int32_t(currentUnit), Adapter::Tag::ProgramDone,
                  NandPacket::ProgramDoneReplyLength);
     endOperation();
+}
+
+uint64_t CNandProgrammer::bytesBeforeBadTargetBlock(uint64_t page, uint64_t limit) const
+{
+    const uint64_t start = page * m_geometry.pageSize;
+    uint64_t block = page / m_geometry.pagesPerBlock + 1;
+    for (uint64_t end = block * m_blockBytes; end < start + limit; end += m_blockBytes, ++block) {
+        if (m_targetBbt->isBad(uint32_t(block)))
+            return end - start;
+    }
+    return limit;
+}
+
+int64_t CNandProgrammer::goodDataOnBadTargetBlock() const
+{
+    // A target image is laid out around the chip's bad blocks already.
+    if (programSource() != m_mainBuffer || m_blockBytes == 0)
+        return -1;
+    const uint64_t first = m_address / m_blockBytes;
+    const uint64_t end = (m_address + m_length + m_blockBytes - 1) / m_blockBytes;
+    for (uint64_t block = first; block < end; ++block) {
+        if (m_targetBbt->isBad(uint32_t(block)) && m_sourceBbt->state(uint32_t(block)) == CBadBlockTable::Good)
+            return int64_t(block);
+    }
+    return -1;
 }
 
 // --- target bad-block table
@@ -167,13 +259,33 @@ void CNandProgrammer::buildTargetBbt()
 
 bool CNandProgrammer::onTargetMarker(const CProgMessage &message)
 {
-    if (!message.data || message.address < 1)
+    if (message.address < 1)
         return false;
     const uint32_t blockNumber = uint32_t(message.address); // block + 1
-    const bool good = message.size >= TargetMarkerBytes && MarkerIsErased(message.data.get(), TargetMarkerBytes);
+    if (message.lost || !message.data) {
+        // A block whose marker was never read would stay unknown while the
+        // table looked complete.
+        const uint64_t address = uint64_t(blockNumber - 1) * m_blockBytes;
+        Frame()->FailOperation(Adapter::Tag::BadBlockMarker, TextAtAddress(OutcomeText::NoReply, address), true, address);
+        return false;
+    }
+    // A block that refused its erase stays bad whatever its marker says.
+    const bool eraseFailed = std::find(m_eraseFailedBlocks.begin(), m_eraseFailedBlocks.end(), blockNumber - 1)
+                             != m_eraseFailedBlocks.end();
+    const bool good = !eraseFailed && message.size >= TargetMarkerBytes
+                      && MarkerIsErased(message.data.get(), TargetMarkerBytes);
     m_targetBbt->setState(blockNumber - 1, good ? CBadBlockTable::Good : CBadBlockTable::Bad);
     if (!good)
         LogString(Text(NandTextId::TargetBadBlock) + QString::number(blockNumber));
+    const uint32_t scanned = blockNumber - m_scanFirstBlock;
+    if (m_grownBadBlock >= 0 && scanned >= uint32_t(m_length / std::max<uint64_t>(m_blockBytes, 1))) {
+        // The table is complete; the erase still failed where a good block went bad.
+        const uint64_t address = uint64_t(m_grownBadBlock) * m_blockBytes;
+        m_grownBadBlock = -1;
+        Frame()->RefreshBadBlockView(2);
+        Frame()->FailOperation(EraseCode, TextAtAddress(OutcomeText::EraseFailed, address), true, address);
+        return false;
+    }
     // Steps 1 .. blocks of the window's bar, wherever the scan started.
     Frame()->BbtProgress(blockNumber - m_scanFirstBlock);
     return false;

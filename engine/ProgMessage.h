@@ -21,6 +21,7 @@ struct CProgCommand
     uint8_t tag = 0;          // copied into every reply message
     uint32_t replyLength = 0; // reply bytes to read after sending; markers: data size
     int32_t address = -1;     // copied into the first reply message; -1 = none
+    uint32_t epoch = 0;       // the programmer's epoch when it was queued
 
     uint8_t Code() const { return bytes[0]; }
 };
@@ -43,6 +44,12 @@ public:
     uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
     std::unique_ptr<uint8_t[]> data;
     uint8_t tag = 0;
+    // The epoch of the record it answers (data jobs: of the job). A message
+    // of an earlier epoch belongs to a stopped operation or a lost link.
+    uint32_t epoch = 0;
+    // A reply piece that could not be read, even when asked for again: it
+    // has no data, and the operation waiting for it cannot end as done.
+    bool lost = false;
 
 private:
     uint32_t m_budgeted = 0; // bytes counted in the reply budget until deletion

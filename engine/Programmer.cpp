@@ -118,6 +118,7 @@ void CProgrammer::queueCommand(const uint8_t *bytes, int32_t length, int32_t add
     record->tag = tag;
     record->replyLength = replyLength;
     record->address = address;
+    record->epoch = m_epoch;
     pushCommand(std::move(record));
 }
 
@@ -150,6 +151,7 @@ void CProgrammer::endOperation()
 void CProgrammer::queueDataJob(int32_t address, uint32_t size)
 {
     auto job = std::make_unique<CProgMessage>(Adapter::Tag::ProgramDone, address, size, false);
+    job->epoch = m_epoch;
     QMutexLocker locker(&m_jobLock);
     m_jobs.push_back(std::move(job));
 }
@@ -167,6 +169,12 @@ void CProgrammer::queueSetTarget(Adapter::CTargetSetup setup)
 
 void CProgrammer::reconnect()
 {
+    // What was queued for this connection must not reach the next one: its
+    // epoch ends here, and the next connection empties the queue.
+    {
+        QMutexLocker locker(&m_commandLock);
+        ++m_epoch;
+    }
     m_connected = false;
     wakeWorker();
 }
@@ -174,9 +182,14 @@ void CProgrammer::reconnect()
 void CProgrammer::clearQueue()
 {
     std::deque<std::unique_ptr<CProgCommand>> dropped;
-    QMutexLocker locker(&m_commandLock);
-    dropped.swap(m_commands);
-    ++m_queueClears;
+    {
+        QMutexLocker locker(&m_commandLock);
+        dropped.swap(m_commands);
+        // Under the lock: a record taken after this sees the new epoch.
+        ++m_epoch;
+        ++m_queueClears;
+    }
+    clearDataJobs();
 }
 
 int32_t CProgrammer::packetSize() const
@@ -214,6 +227,10 @@ void CProgrammer::pushCommand(std::unique_ptr<CProgCommand> record)
 std::unique_ptr<CProgCommand> CProgrammer::takeCommand()
 {
     QMutexLocker locker(&m_commandLock);
+    // A record queued with an epoch that ended while it was on its way in
+    // (a Stop or a lost link on the other thread) is dropped here.
+    while (!m_commands.empty() && m_commands.front()->epoch != m_epoch)
+        m_commands.pop_front();
     if (m_commands.empty())
         return nullptr;
     std::unique_ptr<CProgCommand> record = std::move(m_commands.front());
@@ -225,6 +242,9 @@ std::unique_ptr<CProgMessage> CProgrammer::popDataJob()
 {
     QMutexLocker popLocker(&m_jobPopLock);
     QMutexLocker locker(&m_jobLock);
+    // Jobs of an earlier epoch belong to a stopped operation.
+    while (!m_jobs.empty() && m_jobs.front()->epoch != m_epoch)
+        m_jobs.pop_front();
     if (m_jobs.empty())
         return nullptr;
     std::unique_ptr<CProgMessage> job = std::move(m_jobs.front());

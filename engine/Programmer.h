@@ -27,6 +27,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -45,6 +46,15 @@ public:
     // Result codes of the engine operations.
     static constexpr int Refused = 129;      // a message was logged
     static constexpr int SizeMismatch = 130;
+
+    // Why a connection attempt failed or a connection ended, as the worker
+    // reports it with adapterTrouble.
+    enum Trouble : int {
+        NoAdapter = 1,      // the library finds no adapter
+        FirmwareFailed = 2, // the firmware download failed
+        NotBack = 3,        // the adapter did not come back after its firmware load
+        LinkLost = 4,       // a command could not be sent
+    };
 
     explicit CProgrammer(CDeviceItem *device, QObject *parent = nullptr);
     ~CProgrammer() override;
@@ -119,8 +129,16 @@ public:
     void readAdapterId();
     // Drops the connection; the worker runs the connection procedure again.
     void reconnect();
-    // Deletes every queued record (the window's Stop action, a lost link).
+    // Deletes every queued record and data job and starts a new epoch (the
+    // window's Stop action, a lost link, a new connection): nothing queued
+    // before reaches the adapter, and replies still on their way are known
+    // by their old epoch.
     void clearQueue();
+    // The epoch records and data jobs queued now belong to.
+    uint32_t epoch() const { return m_epoch; }
+    // A message (or dataSent report) of this epoch still belongs to the
+    // operation under way; earlier ones must be dropped by the receiver.
+    bool isCurrent(uint32_t epoch) const { return epoch == m_epoch; }
     // How often the queue has been emptied so far. Work paced through
     // markers compares it with the count when it started: a change means
     // its remaining markers were dropped and will never come back.
@@ -139,7 +157,13 @@ public:
 signals:
     void connectionChanged(bool connected);
     void messageReady(CProgMessage *message);
-    void dataSent(unsigned int firstUnit, unsigned int unitsSent);
+    // epoch: that of the job; a report of an earlier epoch is stale.
+    void dataSent(unsigned int firstUnit, unsigned int unitsSent, unsigned int epoch = 0);
+    // A connection attempt failed, or the link was lost (then lastUnit is
+    // the transfer unit after the last reply piece or program data that got
+    // through, -1 when none since the connection was made). Sent on every
+    // failed attempt; the receiver decides what is worth saying again.
+    void adapterTrouble(int trouble, qint64 lastUnit);
 
 protected:
     void run() override;
@@ -179,6 +203,13 @@ private:
     // Steps 2 and 3 of the connection procedure with the firmware result.
     void finishConnection(int32_t firmwareResult);
     bool waitForReenumeration();
+    // Connections that end within moments of being made (a set-target the
+    // adapter rejects, a library whose every send fails) would otherwise be
+    // retried as fast as the adapter answers: each such one in a row doubles
+    // the pause before the next attempt, up to the retry period of a missing
+    // adapter. False when the worker was told to stop meanwhile.
+    bool backOffAfterQuickDrops();
+    void reportTrouble(int trouble);
     // Sleeps, but returns early (true) once the worker is told to stop.
     bool sleepUnlessStopped(int milliseconds);
     // Waits until there is something to do; false when the worker must end.
@@ -187,6 +218,10 @@ private:
     // False when the link was lost while sending it.
     bool processRecord(const CProgCommand &record);
     void readReply(const CProgCommand &record);
+    // Sends the record again after a reply piece was lost and reads past the
+    // pieces already delivered; false when the link failed.
+    bool askAgain(const CProgCommand &record, uint32_t piecesDelivered, uint32_t pieceSize);
+    bool isStale(const CProgCommand &record) const { return record.epoch != m_epoch; }
     void dropLink();
     void emitMessage(CProgMessage *message);
 
@@ -200,11 +235,20 @@ private:
     mutable QMutex m_commandLock;
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
     std::atomic<uint32_t> m_queueClears{0};
+    std::atomic<uint32_t> m_epoch{1};
+    bool m_everConnected = false; // worker only: a connection was made before
+    // The data job of the program command being sent (worker only).
+    std::unique_ptr<CProgMessage> m_sendingJob;
     mutable QMutex m_jobLock;
     QMutex m_jobPopLock; // held by whoever pops, outside m_jobLock
     std::deque<std::unique_ptr<CProgMessage>> m_jobs;
 
     std::atomic<bool> m_stop{false};
+    // --- worker only
+    std::chrono::steady_clock::time_point m_connectedAt{};
+    bool m_wasConnected = false;
+    int m_quickDrops = 0;
+    int64_t m_lastUnit = -1;
     // Plain standard primitives: their hand-over is visible to the race
     // checker of the sanitizer build, which does not see inside Qt.
     std::mutex m_wakeLock;

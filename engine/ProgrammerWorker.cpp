@@ -23,6 +23,31 @@ constexpr int ReenumerationSettleMs = 900;
 constexpr uint32_t MediumReplyMin = 257; // from here up to m_maxTransfer: 512-byte pieces
 constexpr uint32_t MediumReplyPiece = 512;
 constexpr auto ReplyRoomTimeout = std::chrono::milliseconds(1000);
+constexpr auto QuickDrop = std::chrono::milliseconds(2000);
+constexpr int FirstBackOffMs = 250;
+constexpr int LongestBackOffMs = 3000; // the retry period of a missing adapter
+// How often a lost reply piece is asked for again before it counts as lost.
+constexpr int PieceRetries = 3;
+
+// Commands that only read: sending one again changes nothing on the chip or
+// the adapter, so a reply piece that failed can be asked for once more.
+// Erase and program-status replies cannot: the status is gone once read.
+bool CanAskAgain(uint8_t code)
+{
+    switch (code) {
+    case Adapter::Cmd::Read:
+    case Adapter::Cmd::MarkerRead:
+    case Adapter::Cmd::ReadId:
+    case Adapter::Cmd::ReadParamPage:
+    case Adapter::Cmd::ReadAdapterId:
+    case Adapter::Cmd::SetTarget:
+    case Adapter::Cmd::Status:
+    case Adapter::Cmd::At45Status:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 void CProgrammer::run()
@@ -81,8 +106,10 @@ bool CProgrammer::sleepUnlessStopped(int milliseconds)
 
 void CProgrammer::connectFirstAttempt()
 {
-    if (Usb::Open() == 0)
+    if (Usb::Open() == 0) {
+        reportTrouble(NoAdapter);
         return;
+    }
     Usb::Close();
     finishConnection(Usb::LoadFirmware(m_firmware, FirstAttempt));
 }
@@ -90,22 +117,61 @@ void CProgrammer::connectFirstAttempt()
 void CProgrammer::reconnectAttempt()
 {
     Usb::Close();
-    if (Usb::Open() == 0)
+    if (!backOffAfterQuickDrops())
         return;
+    if (Usb::Open() == 0) {
+        reportTrouble(NoAdapter);
+        return;
+    }
     Usb::Close();
     m_readPipe = Adapter::ShortReplyPipe;
     m_maxTransfer = 8192;
     finishConnection(Usb::LoadFirmware(m_firmware, LaterAttempt));
 }
 
-void CProgrammer::finishConnection(int32_t firmwareResult)
+bool CProgrammer::backOffAfterQuickDrops()
 {
-    if (firmwareResult == 0)
-        return;
-    if (firmwareResult != FirmwareAlreadyRunning && !waitForReenumeration())
-        return;
+    if (m_wasConnected) {
+        m_wasConnected = false;
+        const bool quick = std::chrono::steady_clock::now() - m_connectedAt < QuickDrop;
+        m_quickDrops = quick ? std::min(m_quickDrops + 1, 16) : 0;
+    }
+    if (m_quickDrops == 0)
+        return !m_stop;
+    const int pause = std::min(LongestBackOffMs, FirstBackOffMs << std::min(m_quickDrops - 1, 4));
+    return !sleepUnlessStopped(pause);
+}
+
+void CProgrammer::reportTrouble(int trouble)
+{
     if (m_stop)
         return;
+    CSignalSendGuard handOver;
+    emit adapterTrouble(trouble, m_lastUnit);
+}
+
+void CProgrammer::finishConnection(int32_t firmwareResult)
+{
+    if (firmwareResult == 0) {
+        reportTrouble(FirmwareFailed);
+        return;
+    }
+    if (firmwareResult != FirmwareAlreadyRunning && !waitForReenumeration()) {
+        reportTrouble(NotBack);
+        return;
+    }
+    if (m_stop)
+        return;
+    m_connectedAt = std::chrono::steady_clock::now();
+    m_wasConnected = true;
+    m_lastUnit = -1;
+    // A new connection starts a new epoch: whatever was queued for the old
+    // one (or while it was gone) never reaches this adapter, which first
+    // gets the set-up the window queues when it learns of the connection.
+    // Records queued before the very first connection wait for it.
+    if (m_everConnected)
+        clearQueue();
+    m_everConnected = true;
     // The flag first, so a window that reacts to the signal already finds
     // the engine connected.
     m_connected = true;
@@ -150,17 +216,32 @@ bool CProgrammer::processRecord(const CProgCommand &record)
     case Adapter::Cmd::Sleep:
         sleepUnlessStopped(record.bytes[1] * 256 + record.bytes[2]);
         return true;
-    case Adapter::Cmd::Marker:
-        emitMessage(new CProgMessage(record.tag, record.address, record.replyLength, true));
+    case Adapter::Cmd::Marker: {
+        auto *marker = new CProgMessage(record.tag, record.address, record.replyLength, true);
+        marker->epoch = record.epoch;
+        emitMessage(marker);
         return true;
+    }
+    case Adapter::Cmd::Program:
+        // The command and its data go together: without its job (dropped
+        // by a Stop) the command is not sent at all, so the adapter is never
+        // left waiting for data that does not come.
+        m_sendingJob = popDataJob();
+        if (!m_sendingJob || m_sendingJob->epoch != record.epoch) {
+            m_sendingJob.reset();
+            return true;
+        }
+        break;
     default:
         break;
     }
     if (Usb::Send(Adapter::CommandPipe, record.bytes, record.length) <= 0) {
+        m_sendingJob.reset();
         dropLink();
         return false;
     }
     afterCommandSent(record);
+    m_sendingJob.reset();
     if (!m_stop && record.replyLength > 0)
         readReply(record);
     return true;
@@ -182,26 +263,66 @@ void CProgrammer::readReply(const CProgCommand &record)
 
     int32_t address = record.address;
     uint32_t remaining = record.replyLength;
+    uint32_t delivered = 0; // pieces handed on so far
+    int retries = 0;
+    const bool canAskAgain = CanAskAgain(record.Code());
     bool budgeted = true; // a receiver that keeps its pieces stops the waiting for this reply
-    while (remaining > 0 && !m_stop) {
+    // A Stop or a new connection ends the reading: the rest of the reply
+    // belongs to an operation nobody follows any more.
+    while (remaining > 0 && !m_stop && !isStale(record)) {
         const uint32_t piece = std::min(remaining, pieceSize);
         if (budgeted && !ReplyBudget::WaitForRoom(piece, m_stop, ReplyRoomTimeout))
             budgeted = false;
         if (m_stop)
             break;
         auto message = CProgMessage::ForReply(record.tag, address, piece);
-        address = int32_t(uint32_t(address) + advance); // wraps, never overflows
-        remaining -= piece;
+        message->epoch = record.epoch;
         // The read asks for exactly the block's size, so the library can
         // never write past it; a short read leaves zeros, never stale memory.
         const int32_t received = Usb::Receive(pipe, message->data.get(), int32_t(piece));
+        if (received <= 0 && canAskAgain && retries < PieceRetries) {
+            ++retries;
+            if (!askAgain(record, delivered, pieceSize))
+                return;
+            continue; // the same piece once more
+        }
         if (received > 0) {
+            // Only data replies count: status replies carry record numbers.
+            if (message->address != -1 && unit > 0 && piece % uint32_t(unit) == 0)
+                m_lastUnit = int64_t(uint32_t(message->address)) + advance;
             if (uint32_t(received) < piece)
                 std::memset(message->data.get() + received, 0, piece - uint32_t(received));
-            emitMessage(message.release());
+        } else {
+            // Still missing: the receiver learns which piece it never got.
+            message->data.reset();
+            message->lost = true;
         }
-        // A failed piece is dropped; the next ones are still read.
+        emitMessage(message.release());
+        address = int32_t(uint32_t(address) + advance); // wraps, never overflows
+        remaining -= piece;
+        ++delivered;
     }
+}
+
+bool CProgrammer::askAgain(const CProgCommand &record, uint32_t piecesDelivered, uint32_t pieceSize)
+{
+    if (Usb::Send(Adapter::CommandPipe, record.bytes, record.length) <= 0) {
+        dropLink();
+        return false;
+    }
+    // The reply starts again from its first byte: the pieces already handed
+    // on are read past.
+    const int32_t pipe = record.address == -1 && record.replyLength <= Adapter::ShortReplyMax
+                             ? m_readPipe.load()
+                             : m_readPipe.load() + 1;
+    std::vector<uint8_t> skipped(pieceSize);
+    uint32_t remaining = record.replyLength;
+    for (uint32_t i = 0; i < piecesDelivered && remaining > 0; ++i) {
+        const uint32_t piece = std::min(remaining, pieceSize);
+        Usb::Receive(pipe, skipped.data(), int32_t(piece));
+        remaining -= piece;
+    }
+    return true;
 }
 
 void CProgrammer::emitMessage(CProgMessage *message)
@@ -212,9 +333,9 @@ void CProgrammer::emitMessage(CProgMessage *message)
 
 void CProgrammer::dropLink()
 {
+    reportTrouble(LinkLost);
     Usb::Close();
     clearQueue();
-    clearDataJobs();
     m_connected = false;
     {
         CSignalSendGuard handOver;
@@ -227,11 +348,12 @@ void CProgrammer::dropLink()
 
 void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes)
 {
-    if (record.Code() != Adapter::Cmd::Program)
+    if (record.Code() != Adapter::Cmd::Program || !m_sendingJob)
         return;
-    std::unique_ptr<CProgMessage> job = popDataJob();
-    if (!job)
-        return;
+    // The job was taken with its command. It is streamed whole even when a
+    // Stop comes meanwhile: a program command cut short would leave pages
+    // half written and its failure would show in the next operation.
+    std::unique_ptr<CProgMessage> job = std::move(m_sendingJob);
     const uint32_t chunkMax = std::max<uint32_t>(m_maxTransfer, 1);
     const int32_t unit = packetSize();
     std::vector<uint8_t> transfer(chunkMax);
@@ -250,8 +372,10 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
         sent += n;
         offset += n;
     }
+    if (offsetUnit > 0)
+        m_lastUnit = int64_t(offset / uint64_t(offsetUnit));
     // Counted in the job's own units, so that the progress of a job whose
     // unit is not the packet size (AT45 pages) ends where its range ends.
     CSignalSendGuard handOver;
-    emit dataSent(unsigned(job->address), offsetUnit > 0 ? sent / uint32_t(offsetUnit) : 0);
+    emit dataSent(unsigned(job->address), offsetUnit > 0 ? sent / uint32_t(offsetUnit) : 0, job->epoch);
 }

@@ -13,6 +13,10 @@ constexpr uint32_t At45Page512 = 512;
 constexpr uint64_t SmallEepromMax = 256;     // one address byte, nothing in the instruction
 constexpr uint64_t NineBitEepromMax = 512;   // one address byte plus A8 in the instruction
 constexpr uint32_t EepromPageMax = 256;
+// Serial flash and DataFlash take three address bytes at least, whatever
+// their size: a 64 KiB part reads a two-byte address as the first two of
+// three. Serial EEPROMs take what their highest address needs.
+constexpr int FlashMinAddressBytes = 3;
 constexpr uint8_t EepromA8 = 0x08;
 constexpr int EepromA8Shift = 8;
 
@@ -57,6 +61,8 @@ CSpiGeometry::CSpiGeometry(const CDeviceItemSPIFlash &device, int32_t transferUn
         // shifted into place counts with its shift).
         const uint64_t highest = m_chipSize > 0 ? m_chipSize - 1 : 0;
         m_addressBytes = std::min(BytesFor(AddressField(highest)), Adapter::Spi::MaxAddressBytes);
+        if (!HasNoErase())
+            m_addressBytes = std::max(m_addressBytes, FlashMinAddressBytes);
     }
 }
 
@@ -68,6 +74,7 @@ uint32_t CSpiGeometry::At45Page(const CDeviceItemSPIFlash &device)
     switch (device.m_pageSize) {
     case 256:
     case 264:
+    case 528:
     case 1024:
     case 1056:
         return device.m_pageSize;

@@ -10,6 +10,7 @@
 #include "FrameServices.h"
 #include "MemoryNode.h"
 #include "NewDeviceDefinition.h"
+#include "OutcomeTexts.h"
 #include "SfdpInfo.h"
 #include "SpiProtocol.h"
 #include "UiText.h"
@@ -28,11 +29,13 @@ constexpr int TextBusy = 74;
 constexpr int TextEraseStarts = 75;
 constexpr int TextIdError = 183;
 constexpr int TextAreYouSure = 184;
+constexpr int TextOtherChip = 220;
 constexpr uint8_t NoChip = 0xFF;
 constexpr uint8_t Erased = 0xFF;
 constexpr uint32_t SfdpReplyMin = 512;
 constexpr uint8_t At45BinaryPages = 0x01; // status bit 0: power-of-two pages
 constexpr uint32_t FlashProgramUnit = 256; // 0x1C counts serial flash data in 256-byte pages
+constexpr uint32_t ChunksPerStatus = 16;   // program commands between two status reads
 
 const char At45PageSizeError[] = "AT45 Config page size error";
 
@@ -87,25 +90,55 @@ bool CSpiProgrammer::handleMessage(CProgMessage *message)
     case Adapter::Tag::BlockErased:
         OnSectorErased(*message);
         return false;
+    case Adapter::Tag::ChunkProgrammed:
+        OnChunkProgrammed(*message);
+        return false;
+    case Adapter::Tag::ProgramPreRead:
+        OnPreReadData(*message);
+        return false;
     default:
         return false;
     }
 }
 
+static QString IdText(const uint8_t *id)
+{
+    return QString::asprintf("%02X %02X %02X", id[0], id[1], id[2]);
+}
+
 // A chip that answers nothing reads 0xFF. Reading on is the operator's
 // choice; erasing or programming stops, unless the entry itself has no ID to
 // compare (serial EEPROMs answer no ID instruction), where the operator is
-// asked as for a read.
+// asked as for a read. A chip that answers another ID than the selected
+// entry's is erased or programmed only when the operator confirms it.
 bool CSpiProgrammer::ChipAnswered(const CProgMessage &id, EAccess access) const
 {
     if (id.size < 1 || !id.data)
         return false;
-    if (id.data[0] != NoChip)
-        return true;
+    if (id.data[0] != NoChip) {
+        if (access == EAccess::Read || id.size < Adapter::Spi::IdReplyLength || OwnId(id.data.get()))
+            return true;
+        const QString text = Text(TextOtherChip)
+                                 .arg(IdText(id.data.get()), Spi()->m_name, IdText(Spi()->m_id));
+        return Frame()->AskYesNo(Text(TextAreYouSure), text);
+    }
     if (access == EAccess::Read || Spi()->m_id[0] == NoChip)
         return Frame()->AskYesNo(Text(TextAreYouSure), Text(TextIdError));
     Frame()->ShowError(Text(TextError), Text(TextIdError));
     return false;
+}
+
+// The entry's own chip, or an entry with nothing to compare: an EEPROM
+// entry without an ID, or the self-describing entry, which knows only the
+// maker's byte.
+bool CSpiProgrammer::OwnId(const uint8_t *id) const
+{
+    const CDeviceItemSPIFlash &spi = *Spi();
+    if (spi.m_id[0] == NoChip)
+        return true;
+    if (spi.m_name == QLatin1String(SPI_SFDP_ENTRY))
+        return id[0] == spi.m_id[0];
+    return std::equal(id, id + Adapter::Spi::IdReplyLength, spi.m_id);
 }
 
 bool CSpiProgrammer::CoversChipStart() const
@@ -119,7 +152,9 @@ bool CSpiProgrammer::OnDetectedId(const CProgMessage &message)
 {
     if (message.size < Adapter::Spi::IdReplyLength || !message.data)
         return false;
-    m_skipErase = true;
+    // The chip in the socket may be another one now: blank only once an
+    // erase or a blank check has shown it (a part without erase needs none).
+    m_skipErase = Geometry().HasNoErase();
     const std::span<const uint8_t> ids(message.data.get(), Adapter::Spi::IdReplyLength);
     CDeviceItem *found = m_device && m_device->Matches(ids) ? m_device : FindById(DEVICE_SPI, ids, false);
     if (!found) {
@@ -193,6 +228,7 @@ void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
     const uint64_t chunk = ChunkOf(geometry.SectorSize(), unit);
     m_maxTransfer = uint32_t(chunk);
     m_blankFailed = false;
+    m_readNext = uint64_t(m_address / unit) * unit;
     Frame()->StartProgress(uint32_t(m_address / unit), uint32_t(m_length / unit));
 
     const COpcodes opcodes = Opcodes();
@@ -213,8 +249,29 @@ void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
     endOperation();
 }
 
+bool CSpiProgrammer::FailsReadAccounting(const CProgMessage &message, uint8_t code)
+{
+    if (!Frame()->IsOperationRunning())
+        return true;
+    const uint64_t at = ByteOffset(message, Geometry().TransferUnit());
+    if (message.lost || !message.data) {
+        Frame()->FailOperation(code, TextAtAddress(OutcomeText::NoReply, at), true, at);
+        return true;
+    }
+    // Pieces come in order; one that does not start where the last one
+    // ended would put data at another address.
+    if (at != m_readNext) {
+        Frame()->FailOperation(code, TextAtAddress(OutcomeText::OutOfPlace, m_readNext), true, m_readNext);
+        return true;
+    }
+    m_readNext += message.size;
+    return false;
+}
+
 void CSpiProgrammer::OnReadData(const CProgMessage &message)
 {
+    if (FailsReadAccounting(message, Adapter::Tag::ReadData))
+        return;
     const uint32_t unit = Geometry().TransferUnit();
     m_buffer->WriteAt(message.data.get(), m_buffer->GetBaseAddress() + ByteOffset(message, unit), message.size);
     Frame()->BlockReadProgress(uint32_t(message.address), uint32_t(DivideUp(message.size, unit)), m_buffer);
@@ -222,6 +279,8 @@ void CSpiProgrammer::OnReadData(const CProgMessage &message)
 
 void CSpiProgrammer::OnVerifyData(const CProgMessage &message)
 {
+    if (FailsReadAccounting(message, Adapter::Tag::VerifyData))
+        return;
     // The compare reads count units of the data: never more than arrived.
     const uint32_t unit = Geometry().TransferUnit();
     Frame()->VerifyProgress(uint32_t(message.address), message.size / unit, message.data.get(), m_buffer, nullptr,
@@ -232,7 +291,7 @@ void CSpiProgrammer::OnBlankData(const CProgMessage &message)
 {
     // After the first difference the window stops; pieces still on their way
     // must not report again.
-    if (m_blankFailed)
+    if (m_blankFailed || FailsReadAccounting(message, Adapter::Tag::BlankData))
         return;
     const CSpiGeometry geometry = Geometry();
     const uint32_t unit = geometry.TransferUnit();
@@ -303,14 +362,38 @@ void CSpiProgrammer::OnSectorErased(const CProgMessage &message)
     const uint32_t first = uint32_t(m_address / sector);
     const uint32_t last = uint32_t((m_address + m_length) / sector);
     const uint32_t reached = uint32_t(message.address);
-    if (message.size >= 1 && message.data && message.data[0] != 0) {
-        // The chip never reported ready, or refused: that sector is not blank.
+    if (!Frame()->IsOperationRunning())
+        return;
+    // The sectors of a program's own erase are a list; the bar counts them.
+    const bool listed = !m_eraseSectors.empty();
+    const uint32_t step = listed ? reached : reached - first;
+    uint64_t failed = uint64_t(reached > first ? reached - 1 : first) * sector;
+    if (listed)
+        failed = step == 0 ? 0 : uint64_t(m_eraseSectors[std::min<size_t>(step, m_eraseSectors.size()) - 1]) * sector;
+    if (message.lost || !message.data || message.size < 1) {
+        m_eraseSectors.clear();
+        Frame()->FailOperation(EraseCode, TextAtAddress(OutcomeText::EraseStatusLost, failed), true, failed);
+        return;
+    }
+    if (message.data[0] != 0) {
+        // The chip never reported ready, or refused (a protected sector):
+        // that sector is not blank, and a program must not follow.
         m_eraseFailed = true;
-        const uint64_t failed = uint64_t(reached > first ? reached - 1 : first) * sector;
-        LogString(QStringLiteral("Erase failed at address ") + QString::number(failed, 16).toUpper());
+        m_programPending = false;
+        m_eraseSectors.clear();
+        Frame()->FailOperation(EraseCode, TextAtAddress(OutcomeText::EraseFailed, failed), true, failed);
+        return;
     }
     // The bar runs from 0 to the number of sectors.
-    Frame()->EraseValue(reached - first);
+    Frame()->EraseValue(step);
+    if (listed) {
+        if (step < m_eraseSectors.size())
+            return;
+        m_eraseSectors.clear();
+        m_programPending = false;
+        QueueProgramBatch();
+        return;
+    }
     if (reached < last)
         return;
     // Only a whole chip erased without a failure is known to be blank; a
@@ -329,13 +412,118 @@ void CSpiProgrammer::OnProgramId(const CProgMessage &id)
     if (!ChipAnswered(id, EAccess::Destructive))
         return;
     if (!m_skipErase) {
-        const uint64_t address = m_address;
-        const uint64_t length = m_length;
-        startErase(address, length);
-        m_programPending = true;
+        QueuePreRead();
         return;
     }
     QueueProgramBatch();
+}
+
+void CSpiProgrammer::QueuePreRead()
+{
+    if (m_length == 0)
+        return;
+    const CSpiGeometry geometry = Geometry();
+    const uint32_t unit = geometry.TransferUnit();
+    const uint64_t sector = geometry.SectorSize();
+    const uint64_t chunk = ChunkOf(sector, unit);
+    m_maxTransfer = uint32_t(chunk);
+    m_readNext = uint64_t(m_address / unit) * unit;
+    m_eraseSectors.clear();
+    m_dirtySectors.assign(size_t((m_length + sector - 1) / sector), false);
+    LogString(Text(OutcomeText::ReadBeforeProgram));
+    Frame()->StartProgress(uint32_t(m_address / unit), uint32_t(m_length / unit));
+    const COpcodes opcodes = Opcodes();
+    uint64_t address = m_address;
+    uint64_t remaining = m_length;
+    uint32_t currentUnit = uint32_t(m_address / unit);
+    while (remaining > 0) {
+        const uint64_t n = std::min(remaining, chunk);
+        const uint32_t units = uint32_t(DivideUp(n, unit));
+        const uint32_t replyLength = units * unit;
+        queueCommand(Adapter::Spi::ReadPacket(geometry.Opcode(opcodes.read, address), geometry.AddressBytes(),
+                                              geometry.AddressField(address), replyLength, opcodes.mode),
+                     int32_t(currentUnit), Adapter::Tag::ProgramPreRead, replyLength);
+        address += chunk;
+        currentUnit += units;
+        remaining -= n;
+    }
+}
+
+void CSpiProgrammer::OnPreReadData(const CProgMessage &message)
+{
+    if (FailsReadAccounting(message, ProgramCode))
+        return;
+    const CSpiGeometry geometry = Geometry();
+    const uint32_t unit = geometry.TransferUnit();
+    const uint64_t sector = geometry.SectorSize();
+    const uint64_t offset = ByteOffset(message, unit);
+    const uint64_t end = std::min(m_address + m_length, geometry.ChipSize());
+    const uint64_t scan = offset < end ? std::min<uint64_t>(message.size, end - offset) : 0;
+    const uint8_t *data = message.data.get();
+    // Each sector that holds a programmed byte needs an erase.
+    for (uint64_t i = 0; i < scan;) {
+        const uint64_t at = offset + i;
+        const size_t index = size_t((at - m_address) / sector);
+        const uint64_t sectorEnd = std::min<uint64_t>((at / sector + 1) * sector - offset, scan);
+        if (index < m_dirtySectors.size() && !m_dirtySectors[index])
+            m_dirtySectors[index] = std::any_of(data + i, data + sectorEnd, [](uint8_t byte) { return byte != Erased; });
+        i = sectorEnd;
+    }
+    Frame()->SetProgressValue(uint32_t(message.address) + uint32_t(DivideUp(message.size, unit))
+                              - uint32_t(m_address / unit));
+    if (offset + message.size < end)
+        return;
+    const uint32_t first = uint32_t(m_address / sector);
+    for (size_t i = 0; i < m_dirtySectors.size(); ++i) {
+        if (m_dirtySectors[i])
+            m_eraseSectors.push_back(first + uint32_t(i));
+    }
+    if (m_eraseSectors.empty()) {
+        QueueProgramBatch();
+        return;
+    }
+    LogString(Text(OutcomeText::SectorsToErase) + QString::number(m_eraseSectors.size()));
+    QueueSectorErases();
+}
+
+void CSpiProgrammer::QueueSectorErases()
+{
+    const CSpiGeometry geometry = Geometry();
+    const CDeviceItemSPIFlash &spi = *Spi();
+    const Adapter::Spi::CStatusPoll poll = Adapter::Spi::StatusPollOf(spi);
+    const uint64_t sector = geometry.SectorSize();
+    m_eraseFailed = false;
+    m_programPending = true;
+    LogString(Text(TextEraseStarts));
+    Frame()->StartProgress(0, uint32_t(m_eraseSectors.size()));
+    for (uint32_t k = 1; k <= m_eraseSectors.size(); ++k) {
+        const uint64_t address = uint64_t(m_eraseSectors[k - 1]) * sector;
+        if (geometry.IsAt45() && address == 0) {
+            // Sector 0 is two sectors inside the chip (0a, 0b); the reply of
+            // the first is step 0, which only checks its status.
+            queueCommand(Adapter::Spi::ErasePacket(spi.m_opErase, geometry.AddressBytes(), 0, poll), int32_t(k - 1),
+                         Adapter::Tag::BlockErased, Adapter::Spi::EraseReplyLength);
+            const uint64_t sector0b = uint64_t(CSpiGeometry::At45Sector0bPage) * geometry.At45PageBytes();
+            queueCommand(Adapter::Spi::ErasePacket(spi.m_opErase, geometry.AddressBytes(),
+                                                   geometry.AddressField(sector0b), poll),
+                         int32_t(k), Adapter::Tag::BlockErased, Adapter::Spi::EraseReplyLength);
+            continue;
+        }
+        queueCommand(Adapter::Spi::ErasePacket(spi.m_opErase, geometry.AddressBytes(), geometry.AddressField(address),
+                                               poll),
+                     int32_t(k), Adapter::Tag::BlockErased, Adapter::Spi::EraseReplyLength);
+    }
+}
+
+void CSpiProgrammer::OnChunkProgrammed(const CProgMessage &message)
+{
+    const uint64_t address = uint64_t(uint32_t(message.address)) * uint64_t(m_programUnit.load());
+    if (message.lost || !message.data || message.size < 1) {
+        Frame()->FailOperation(ProgramCode, TextAtAddress(OutcomeText::ProgramStatusLost, address), true, address);
+        return;
+    }
+    if (message.data[0] != 0)
+        Frame()->FailOperation(ProgramCode, TextAtAddress(OutcomeText::ProgramFailed, address), true, address);
 }
 
 void CSpiProgrammer::QueueProgramBatch()
@@ -360,6 +548,8 @@ void CSpiProgrammer::QueueProgramBatch()
     Frame()->StartProgress(uint32_t(m_address / unit), uint32_t(m_length / unit));
 
     uint32_t currentUnit = uint32_t(m_address / unit);
+    uint32_t statusUnit = currentUnit; // first unit the next status covers
+    uint32_t chunks = 0;
     uint64_t remaining = m_length;
     while (remaining > 0) {
         const uint64_t n = std::min(remaining, chunk);
@@ -379,6 +569,13 @@ void CSpiProgrammer::QueueProgramBatch()
         queueCommand(Adapter::Spi::ProgramPacket(opcode, geometry.AddressBytes(), geometry.AddressField(address), count,
                                                  modeOrPage, poll),
                      -1, 0, 0);
+        if (++chunks % ChunksPerStatus == 0) {
+            // The status of the last few commands, so a failure names where
+            // it happened (the program-finished reply covers the rest).
+            queueCommand(Adapter::Spi::ProgramDonePacket(), int32_t(statusUnit), Adapter::Tag::ChunkProgrammed,
+                         Adapter::Spi::ProgramDoneReplyLength);
+            statusUnit = currentUnit + units;
+        }
         currentUnit += units;
         remaining -= n;
     }

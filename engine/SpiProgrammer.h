@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 class CDeviceItemSPIFlash;
 
@@ -77,6 +78,8 @@ private:
     void StoreRange(uint64_t address, uint64_t length, int opCode);
     // False when the operation must not go on after an ID of 0xFF.
     bool ChipAnswered(const CProgMessage &id, EAccess access) const;
+    // The detected ID is the selected entry's (or the entry has none to compare).
+    bool OwnId(const uint8_t *id) const;
 
     // --- continuations, in SpiOperations.cpp
     bool OnDetectedId(const CProgMessage &message);
@@ -90,16 +93,28 @@ private:
     void OnVerifyData(const CProgMessage &message);
     void OnBlankData(const CProgMessage &message);
     void OnSectorErased(const CProgMessage &message);
+    void OnChunkProgrammed(const CProgMessage &message);
+    // A program of a chip not known to be blank: the range is read first,
+    // then only the sectors that hold data are erased.
+    void QueuePreRead();
+    void OnPreReadData(const CProgMessage &message);
+    void QueueSectorErases();
+    // A piece of a read-type operation that is missing or not the next one
+    // of the range ends the operation failed; true when it did.
+    bool FailsReadAccounting(const CProgMessage &message, uint8_t code);
     // The operation's range covers the chip from its first byte on.
     bool CoversChipStart() const;
 
     CMemoryNode *m_buffer = nullptr;
-    bool m_skipErase = true;
+    bool m_skipErase = false;
     bool m_programPending = false;
     uint8_t m_unknownId[3] = {};
     QPointer<QCheckBox> m_singleIo;
     bool m_blankFailed = false;  // the running blank check has reported its first difference
     bool m_eraseFailed = false;  // a sector of the running erase did not erase
+    uint64_t m_readNext = 0;     // chip address the next reply piece must start at
+    std::vector<bool> m_dirtySectors;     // pre-read: sectors of the range that hold data
+    std::vector<uint32_t> m_eraseSectors; // the sectors a program erases first, in order
     // The job unit of the program batch, read by the worker.
     std::atomic<int32_t> m_programUnit{0};
 };

@@ -1,19 +1,59 @@
 #!/bin/sh
-# Bounded fuzzing of both readers: run.sh <fuzz build folder> [seconds per target]
-# New inputs collect in <build>/fuzz-corpus/; the bundled scripts and device
-# lists are the seeds. A finding stops the run with a non-zero status and a
-# crash-* file holding the input.
+# Bounded fuzzing: run.sh <fuzz build folder> [seconds per target] [target ...]
+# (every target when none is named: script devicelist onfi sfdp language
+# settings simini). Each runs on one core for the given time, from the
+# corpus kept in fuzz/corpus/<target> plus the seeds; new inputs collect in
+# <build>/fuzz-corpus/<target>. With NVP_FUZZ_KEEP=1 the grown corpus is
+# minimised back into fuzz/corpus/<target> afterwards (only inputs that add
+# coverage are kept, so it stays small). A finding stops the run with a
+# non-zero status and a <target>-crash-* file holding the input.
 set -e
-build=${1:?usage: run.sh <fuzz build folder> [seconds]}
+build=${1:?usage: run.sh <fuzz build folder> [seconds] [target ...]}
 seconds=${2:-60}
+shift 2 2>/dev/null || shift $#
+targets=${*:-script devicelist onfi sfdp language settings simini}
 src=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$build/fuzz-corpus/script" "$build/fuzz-corpus/devicelist" "$build/fuzz-seeds/devicelist"
-# One seed per device list line keeps the inputs small.
-for list in "$src"/data/config/*.txt; do
-    split -l 1 -a 4 "$list" "$build/fuzz-seeds/devicelist/$(basename "$list" .txt)-"
-done
+build=$(cd "$build" && pwd)
+
+seeds_of() {
+    case $1 in
+    script) echo "$src/fuzz/seeds/script" ;;
+    devicelist)
+        # One seed per device list line keeps the inputs small.
+        mkdir -p "$build/fuzz-seeds/devicelist"
+        for list in "$src"/data/config/*.txt; do
+            split -l 1 -a 4 "$list" "$build/fuzz-seeds/devicelist/$(basename "$list" .txt)-"
+        done
+        echo "$build/fuzz-seeds/devicelist" ;;
+    language) echo "$src/data/Languages" ;;
+    *) echo "" ;;
+    esac
+}
+
+max_len_of() {
+    case $1 in
+    script) echo 4096 ;;
+    devicelist) echo 2048 ;;
+    onfi) echo 768 ;;
+    sfdp) echo 4096 ;;
+    *) echo 8192 ;;
+    esac
+}
+
 cd "$build"
-./fuzz_script -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-    -artifact_prefix=script- fuzz-corpus/script "$src/fuzz/seeds/script"
-./fuzz_devicelist -max_total_time="$seconds" -max_len=2048 -print_final_stats=1 \
-    -artifact_prefix=devicelist- fuzz-corpus/devicelist fuzz-seeds/devicelist
+for t in $targets; do
+    kept="$src/fuzz/corpus/$t"
+    grown="$build/fuzz-corpus/$t"
+    mkdir -p "$kept" "$grown"
+    seeds=$(seeds_of "$t")
+    [ -n "$seeds" ] && [ ! -d "$seeds" ] && seeds=""
+    echo "== fuzz_$t for $seconds s"
+    ./fuzz_$t -max_total_time="$seconds" -max_len="$(max_len_of "$t")" -print_final_stats=1 \
+        -artifact_prefix="$t-" "$grown" "$kept" $seeds
+    if [ "${NVP_FUZZ_KEEP:-0}" = 1 ]; then
+        fresh="$build/fuzz-min/$t"
+        rm -rf "$fresh" && mkdir -p "$fresh"
+        ./fuzz_$t -merge=1 -max_len="$(max_len_of "$t")" "$fresh" "$kept" "$grown" >/dev/null 2>&1
+        rm -rf "$kept" && mv "$fresh" "$kept"
+    fi
+done

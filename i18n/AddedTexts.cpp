@@ -10,12 +10,36 @@ namespace {
 // meaning. Latin-1 only, like the original table.
 const AddedUiText s_addedTexts[] = {
     // 191-219: operation outcomes (failed reads, program and erase status)
+    {191, "No reply from the chip at address"},
+    {192, "Erase failed at address"},
+    {193, "Program failed at address"},
+    {194, "Program status lost at address"},
+    {195, "Erase status lost at address"},
+    {196, "Nothing compared: every block of the range is marked bad"},
+    {197, "Reply out of place at address"},
+    {198, "Read"},
+    {199, "Verify"},
+    {200, "Blank check"},
+    {201, "Erase"},
+    {202, "Program"},
+    {203, "Bad block scan"},
+    {204, " failed: "},
+    {205, "Target block is bad, its data was not written: block No. "},
+    {206, "Reading the chip before programming..."},
+    {207, "Sectors that need an erase: "},
+    {208, "Connection to the adapter lost during the operation"},
 
     // 220-239: SPI parts (chip identity checks)
+    {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
 
     // 240-279: real programmers (bridges, ports, permissions)
 
     // 280-299: main window (empty window, tool bars, settings folder)
+    {280, "No target device is chosen. Choose the chip in the socket:"},
+    {281, "This device is no longer in the device lists; the target stays as it was: "},
+    {282, "The settings folder cannot be created or written:"},
+    {283, "Settings, device lists, scripts and languages are kept in this folder instead:"},
+    {284, "No folder for the settings can be written; settings are not kept."},
 
     // 300-349: production runs (reports, serial numbers, headless runs)
     {300, "Operation failed, the script goes on at %1"},
@@ -30,8 +54,30 @@ const AddedUiText s_addedTexts[] = {
     {309, "A running script takes no pasted lines"},
 
     // 350-359: installation and command line
+    {350, "Usage: %1 [options]"},
+    {351, "Desktop software of a USB programmer for NAND and SPI flash chips."},
+    {352, "Options:"},
+    {353, "Show this help and exit"},
+    {354, "Show the version and exit"},
+    {355, "Unknown option: %1"},
+    {356, "The option %1 needs a value"},
+    {357, "Unexpected argument: %1"},
+    {358, "The option %1 takes no value"},
+    {359, "Options of the Qt toolkit (-platform, -style and others) are accepted as well."},
 
     // 360-389: reliability (adapter availability, files, device geometry)
+    {360, "No adapter answers; still looking for one"},
+    {361, "The adapter's firmware did not load; retrying"},
+    {362, "The adapter did not come back after its firmware load; retrying"},
+    {363, "The adapter stopped taking commands; retrying"},
+    {364, "The adapter did not accept the target set-up; retrying"},
+    {365, "Adapter answers again"},
+    {366, "Adapter lost: operation cut off at address 0x%1"},
+    {367, "Not loaded, not a regular file: %1"},
+    {368, "%1 of the file's %2 bytes loaded, the chip holds %3 bytes"},
+    {369, "%1 cannot be used: its geometry (%2) is not one of a NAND chip"},
+    {370, "%2 could not be written at address 0x%1 (disk full?); the part read is kept as %3"},
+    {371, "%2 could not be written at address 0x%1 (disk full?); the file was removed"},
 
     {0, nullptr} // end marker, not a text
 };

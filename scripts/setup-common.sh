@@ -3,7 +3,12 @@
 
 NVP_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 NVP_BUILD="${NVP_BUILD:-$NVP_ROOT/build}"
-NVP_PACKAGES=(cmake g++ make ninja-build qt6-base-dev qt6-5compat-dev libgl-dev xvfb xauth)
+# desktop-file-utils and appstream validate the installed desktop files;
+# dpkg-dev (dpkg-shlibdeps) and file find the Debian package's dependencies;
+# qt6-translations-l10n holds Qt's own button texts in other languages;
+# libusb-1.0 drives USB programmers.
+NVP_PACKAGES=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-5compat-dev qt6-translations-l10n libgl-dev
+    libusb-1.0-0-dev xvfb xauth desktop-file-utils appstream dpkg-dev file)
 
 nvp_install_missing() {
     local missing=()

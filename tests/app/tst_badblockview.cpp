@@ -191,6 +191,40 @@ private slots:
         QCOMPARE(image.pixelColor(12, 5), QColor(255, 255, 255));
     }
 
+    // Painted in the screen's own pixels (this test also runs at scale
+    // factors 1.5 and 2): square edges on whole device pixels, a one-pixel
+    // outline, and no colour but the map's own (a scaled-up 1x image blurs
+    // or doubles the edges).
+    void sharpSquaresAtTheScreensRatio()
+    {
+        CBadBlockTable table(uint64_t(200) * kBlockBytes, kBlockBytes);
+        table.setState(0, CBadBlockTable::Bad);
+        table.setState(1, CBadBlockTable::Good);
+        CBadBlockView view;
+        view.resize(141, 61);
+        view.bind(&table);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage image = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const qreal ratio = image.devicePixelRatio();
+        QCOMPARE(image.width(), qRound(view.viewport()->width() * ratio));
+        const int left = qRound(1 * ratio), right = qRound(11 * ratio), middle = qRound(6 * ratio);
+        QCOMPARE(image.pixelColor(left, middle), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(left + 1, middle), QColor(Qt::darkRed));
+        QCOMPARE(image.pixelColor(right - 1, middle), QColor(Qt::darkRed));
+        QCOMPARE(image.pixelColor(right, middle), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(right + 1, middle), QColor(Qt::white));
+        QCOMPARE(image.pixelColor(middle, left + 1), QColor(Qt::darkRed));
+        const QColor next = image.pixelColor(qRound(18 * ratio), middle);
+        QCOMPARE(next, QColor(Qt::darkGreen));
+        const QList<QRgb> own = {QColor(Qt::white).rgb(), QColor(Qt::black).rgb(), QColor(Qt::lightGray).rgb(),
+                                 QColor(Qt::darkGreen).rgb(), QColor(Qt::darkRed).rgb()};
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!own.contains(image.pixel(x, y)))
+                    QFAIL(qPrintable(QStringLiteral("blended pixel at %1,%2").arg(x).arg(y)));
+    }
+
     void colourWithoutStateFollowsBlockAboveTheView()
     {
         // Block 10 starts the second row; scrolled by one row it is drawn first

@@ -87,7 +87,10 @@ private slots:
         QTest::newRow("1025") << quint64(1025) << QStringLiteral(" 2KB   ");
         QTest::newRow("1MiB-1") << quint64(1048575) << QStringLiteral(" 1024KB   ");
         QTest::newRow("1MiB") << quint64(1048576) << QStringLiteral(" 1MB   ");
-        QTest::newRow("1.5MiB") << quint64(1572864) << QStringLiteral(" 2MB   ");
+        QTest::newRow("1.5MiB") << quint64(1572864) << QStringLiteral(" 1MB   ");
+        QTest::newRow("1MiB and a byte") << quint64(1048577) << QStringLiteral(" 1MB   ");
+        QTest::newRow("2MiB less 1024") << quint64(2097152 - 1024) << QStringLiteral(" 1MB   ");
+        QTest::newRow("2MiB less 1023") << quint64(2097152 - 1023) << QStringLiteral(" 2MB   ");
         QTest::newRow("8GiB") << quint64(8) * 1024 * 1024 * 1024 << QStringLiteral(" 8192MB   ");
         QTest::newRow("largest") << ~quint64(0) << QStringLiteral(" 17592186044416MB   ");
     }
@@ -299,6 +302,44 @@ private slots:
         QCOMPARE(panel->FileList()->Navigator().CurrentRow(), 4);
         panel->resize(220, 400);
         QCOMPARE(panel->FileList()->Navigator().CurrentRow(), 0);
+        // The information box follows the selection to the file now selected.
+        QCOMPARE(panel->InfoBox()->text(), FileInfoText(*panel->FileList()->SelectedEntry()));
+    }
+
+    void narrowPanelShowsTheSizeFirst()
+    {
+        auto panel = MakePanel(3, QSize(60, 300));
+        QVERIFY(panel);
+        Click(panel->FileList(), 2);
+        QCOMPARE(panel->InfoBox()->cursorPosition(), 0);
+        QVERIFY(panel->InfoBox()->text().startsWith(QStringLiteral(" 1KB")));
+    }
+
+    // The selection bar spans the list's inner width, with the scroll bar
+    // and without it, as soon as a listing is shown.
+    void selectionBarReachesTheRightEdge()
+    {
+        auto panel = MakePanel(60);
+        QVERIFY(panel);
+        CFileListView *list = panel->FileList();
+        QVERIFY(list->verticalScrollBar()->isVisible());
+        const auto barRight = [list] {
+            const QImage image = list->viewport()->grab().toImage();
+            const QRgb selection = qRgb(0, 128, 215);
+            const int y = int(list->RowRect(0).center().y() * image.devicePixelRatio());
+            int right = -1;
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == selection)
+                    right = x;
+            return qreal(right + 1) / image.devicePixelRatio();
+        };
+        QVERIFY(qAbs(barRight() - (list->viewport()->width() - 1)) <= 1);
+        // A short folder: the scroll bar goes, the bar follows at once.
+        QTemporaryDir few;
+        WriteFile(few.filePath(QStringLiteral("one.bin")), 5);
+        panel->ShowDirectory(few.path());
+        QVERIFY(!list->verticalScrollBar()->isVisible());
+        QVERIFY(qAbs(barRight() - (list->viewport()->width() - 1)) <= 1);
     }
 
     // The key table on a list of 50 entries seen 10 rows at a time.

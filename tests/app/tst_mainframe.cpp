@@ -8,6 +8,7 @@
 #include "UiText.h"
 #include "FileBrowserPanel.h"
 #include "MainFrame.h"
+#include "QtTranslations.h"
 #include "StatusLabel.h"
 #include "WindowTestKit.h"
 
@@ -31,6 +32,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWidgetAction>
 
 #include <memory>
@@ -114,6 +116,101 @@ private:
 private slots:
     void init() { ClearSettings(); }
 
+    // A confirmation before going on with a doubtful chip: No is the default,
+    // so Enter never carries on by accident.
+    void confirmationDefaultsToNo()
+    {
+        auto window = WindowWithoutTarget();
+        bool defaultIsNo = false;
+        QString title;
+        AnswerNextModal<QMessageBox>([&](QMessageBox *box) {
+            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            title = box->windowTitle();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QVERIFY(!window->AskYesNo(QStringLiteral("Are you sure?"), QStringLiteral("ID detection error, check pin connetion!!")));
+        QVERIFY(defaultIsNo);
+        QCOMPARE(title, QStringLiteral("Are you sure?"));
+    }
+
+    // Before a target is chosen the chip and buffer actions are off (they
+    // would ask "Are you sure" and then do nothing), and the empty window
+    // says what to do, with the device button beside it.
+    void withoutTargetTheWindowPointsToTheDevice()
+    {
+        auto window = WindowWithoutTarget();
+        const CMainFrame::ActionId chipActions[] = {
+            CMainFrame::ActOpen, CMainFrame::ActSave, CMainFrame::ActDetect, CMainFrame::ActRead,
+            CMainFrame::ActVerify, CMainFrame::ActBlankCheck, CMainFrame::ActErase, CMainFrame::ActWrite,
+            CMainFrame::ActSmartCopy, CMainFrame::ActStop, CMainFrame::ActMultiFileCorrection,
+            CMainFrame::ActNewChip, CMainFrame::ActEditDeviceFile};
+        for (CMainFrame::ActionId id : chipActions)
+            QVERIFY2(!window->Action(id)->isEnabled(), qPrintable(window->Action(id)->text()));
+        for (CMainFrame::ActionId id : {CMainFrame::ActDevice, CMainFrame::ActAbout, CMainFrame::ActLanguage,
+                                        CMainFrame::ActNandFlash, CMainFrame::ActExit})
+            QVERIFY(window->Action(id)->isEnabled());
+        QWidget *page = window->centralWidget();
+        QVERIFY(page);
+        QCOMPARE(page->objectName(), QStringLiteral("noTargetPage"));
+        const auto *line = page->findChild<QLabel *>(QStringLiteral("noTargetText"));
+        QVERIFY(line);
+        QCOMPARE(line->text(), Text(280));
+        const auto *button = page->findChild<QToolButton *>(QStringLiteral("noTargetDevice"));
+        QVERIFY(button);
+        QCOMPARE(button->defaultAction(), window->Action(CMainFrame::ActDevice));
+        // A right click on a tool bar offers no blank entries that hide it.
+        QCOMPARE(window->createPopupMenu(), nullptr);
+
+        // With a target the chip actions come on; Save follows the engine.
+        window.reset();
+        window = WindowWithTarget("K9F1G08U0E");
+        for (CMainFrame::ActionId id : {CMainFrame::ActOpen, CMainFrame::ActRead, CMainFrame::ActVerify,
+                                        CMainFrame::ActWrite, CMainFrame::ActStop, CMainFrame::ActSmartCopy,
+                                        CMainFrame::ActDetect, CMainFrame::ActErase})
+            QVERIFY2(window->Action(id)->isEnabled(), qPrintable(window->Action(id)->text()));
+        QVERIFY(!window->Action(CMainFrame::ActSave)->isVisible());
+        QVERIFY(window->centralWidget()->objectName() != QStringLiteral("noTargetPage"));
+    }
+
+    // A recent target that has left the device lists is refused with a line
+    // in the log; the settings and the running target stay.
+    void recentTargetNoLongerListedKeepsTheTarget()
+    {
+        AppSettings().WriteStringList(SET_RECENT_TARGETS, {QStringLiteral("GONE-CHIP"), QStringLiteral("K9F1G08U0E")});
+        auto window = WindowWithTarget("K9F1G08U0E");
+        const QStringList recentBefore = AppSettings().ReadStringList(SET_RECENT_TARGETS);
+        QAction *gone = nullptr;
+        for (QAction *action : window->RecentTargetsMenu()->actions())
+            if (action->data().toString() == QStringLiteral("GONE-CHIP"))
+                gone = action;
+        QVERIFY(gone);
+        gone->trigger();
+        QVERIFY2(LogLines(*window).contains(Text(281) + QStringLiteral("GONE-CHIP")),
+                 qPrintable(window->LogPanel()->toPlainText()));
+        QCOMPARE(AppSettings().ReadString(SET_TEST_NAME), QStringLiteral("K9F1G08U0E"));
+        QCOMPARE(AppSettings().ReadStringList(SET_RECENT_TARGETS), recentBefore);
+        QVERIFY(window->windowTitle().contains(QStringLiteral("K9F1G08U0E")));
+    }
+
+    void qtTranslationFollowsTheLanguageName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("language");
+        QTest::newRow("own words") << QStringLiteral("Deutsch") << int(QLocale::German);
+        QTest::newRow("English name") << QStringLiteral("french") << int(QLocale::French);
+        QTest::newRow("unknown") << QStringLiteral("Klingonish") << -1;
+        QTest::newRow("empty") << QString() << -1;
+    }
+    void qtTranslationFollowsTheLanguageName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, language);
+        QLocale locale(QLocale::C);
+        QCOMPARE(LocaleOfLanguageName(name, locale), language >= 0);
+        if (language >= 0)
+            QCOMPARE(int(locale.language()), language);
+    }
+
     void emptySettingsOpenTheDeviceSelection()
     {
         bool asked = false;
@@ -124,7 +221,9 @@ private slots:
         CMainFrame window;
         QVERIFY(asked);
         QCOMPARE(g_pMainFrame, &window);
-        QVERIFY(!window.centralWidget());
+        // No target: only the page that points to the device button.
+        QVERIFY(window.centralWidget());
+        QCOMPARE(window.centralWidget()->objectName(), QStringLiteral("noTargetPage"));
         QVERIFY(!window.LogPanel());
         QVERIFY(!window.Programmer());
         QCOMPARE(window.TargetName(), QString());
@@ -546,6 +645,13 @@ private slots:
         QCOMPARE(window->Action(CMainFrame::ActNandFlash)->text(), QStringLiteral("Nand Flash"));
         QVERIFY(Text(32).contains("Geschwindigkeit"));
         QCOMPARE(window->SpeedLabel()->text(), Text(32) + "(10)  ");
+        // Qt's own buttons speak the language too.
+        {
+            QMessageBox box;
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Abbrechen"));
+            QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Nein"));
+        }
         // The next start loads it again.
         window.reset();
         g_uiText.LoadLanguage(QString());
@@ -553,6 +659,7 @@ private slots:
         QCOMPARE(window->Action(CMainFrame::ActDevice)->text(), QStringLiteral("Baustein"));
         window.reset();
         g_uiText.LoadLanguage(QString());
+        InstallQtTranslations(QString());
     }
 };
 

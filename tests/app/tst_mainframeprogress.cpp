@@ -9,6 +9,7 @@
 #include "StatusLabel.h"
 #include "WindowTestKit.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -392,6 +393,13 @@ private slots:
         m_window->OnProgMessage(Message('J', -1, QByteArray("\x01\x00", 2)));
         QVERIFY(m_window->WaitBox()->isVisible());
         QCOMPARE(m_window->WaitBox()->text(), QStringLiteral("Please wait..."));
+        // No button (Qt adds OK to a button-less box unless told), and
+        // neither Escape nor a close request takes the box down.
+        QVERIFY(m_window->WaitBox()->buttons().isEmpty());
+        QVERIFY(m_window->WaitBox()->findChildren<QAbstractButton *>().isEmpty());
+        QTest::keyClick(m_window->WaitBox(), Qt::Key_Escape);
+        QVERIFY(!m_window->WaitBox()->close());
+        QVERIFY(m_window->WaitBox()->isVisible());
         QCOMPARE(m_window->ConnectionLabel()->State(), 0);
         m_window->OnAdapterState(true);
         QVERIFY(!m_window->WaitBox()->isVisible());

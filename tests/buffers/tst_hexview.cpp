@@ -16,10 +16,14 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
 namespace {
+
+const QColor kRedHeader(255, 0, 0);
+const QColor kGreyHeader(192, 192, 192);
 
 constexpr quint64 kGiB = quint64(1) << 30;
 
@@ -84,28 +88,63 @@ QImage Grab(CHexView &view)
     return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// How the view draws a text at a point: the same font, colour and opaque
-// background on a white image.
-QImage Rendered(const CHexView &view, const QString &text, const QColor &colour, const QColor &background)
+// Whether the view shows each character at its x (logical, fractional) on
+// the row whose top is `top`: drawn one by one with the view's font and
+// colour on the background, the characters must give the view's pixels.
+bool ShowsChars(const CHexView &view, const QImage &grab, int top, const QList<QPair<qreal, QChar>> &chars,
+                const QColor &colour, const QColor &background)
 {
-    const QFontMetrics metrics(view.font());
-    QImage image(metrics.horizontalAdvance(text), metrics.height(), QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setFont(view.font());
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(background);
-    painter.setPen(colour);
-    painter.drawText(QPoint(0, metrics.ascent()), text);
-    return image;
+    const QFontMetricsF metrics(view.font());
+    const qreal cw = view.layout().CharWidth();
+    const int left = int(std::floor(chars.first().first));
+    const int right = int(std::ceil(chars.last().first + cw));
+    const QRect area(left, top, right - left, int(metrics.height()));
+    const qreal ratio = grab.devicePixelRatio();
+    QImage expected((QSizeF(area.size()) * ratio).toSize(), QImage::Format_RGB32);
+    expected.setDevicePixelRatio(ratio);
+    expected.fill(background);
+    {
+        QPainter painter(&expected);
+        painter.setFont(view.font());
+        painter.setPen(colour);
+        for (const auto &[x, ch] : chars)
+            if (ch != QLatin1Char(' '))
+                painter.drawText(QPointF(x - left, metrics.ascent()), QString(ch));
+    }
+    const QRect device((QPointF(area.topLeft()) * ratio).toPoint(),
+                       expected.size());
+    QImage shown = grab.copy(device);
+    shown.setDevicePixelRatio(ratio);
+    return shown == expected;
 }
 
-// Whether the view shows `text` with its top-left at `at`.
-bool Shows(CHexView &view, const QImage &grab, QPoint at, const QString &text, const QColor &colour,
+// Whether the view shows `text` from `at`, one character per advance.
+bool Shows(const CHexView &view, const QImage &grab, QPointF at, const QString &text, const QColor &colour,
            const QColor &background = Qt::white)
 {
-    const QImage expected = Rendered(view, text, colour, background);
-    return grab.copy(QRect(at, expected.size())) == expected;
+    QList<QPair<qreal, QChar>> chars;
+    for (int i = 0; i < text.size(); ++i)
+        chars.append({at.x() + i * view.layout().CharWidth(), text[i]});
+    return ShowsChars(view, grab, int(at.y()), chars, colour, background);
+}
+
+// The header: " OFFSET" over the addresses, each hex label centred over its
+// byte's two digits, "A S C I I" centred over the character column.
+bool ShowsHeader(const CHexView &view, const QImage &grab)
+{
+    const CHexLayout &layout = view.layout();
+    const QString text = HexHeaderText();
+    const qreal cw = layout.CharWidth();
+    const int hex = int(text.indexOf(QLatin1Char('0')));
+    const int ascii = int(text.indexOf(QStringLiteral("A S C I I")));
+    QList<QPair<qreal, QChar>> chars;
+    for (int i = 0; i < text.size(); ++i) {
+        const qreal x = i >= ascii ? layout.CharCharLeft(i - ascii) + cw * 3.5
+                        : i >= hex ? layout.HexCharLeft(i - hex) + cw / 2
+                                   : layout.AddressCharLeft(i + layout.AddressDigits() - 8);
+        chars.append({x, text[i]});
+    }
+    return ShowsChars(view, grab, layout.Content().top(), chars, kRedHeader, kGreyHeader);
 }
 
 int CountColour(const QImage &image, const QRect &area, const QColor &colour)
@@ -115,6 +154,60 @@ int CountColour(const QImage &image, const QRect &area, const QColor &colour)
         for (int x = area.left(); x <= area.right(); ++x)
             count += image.pixelColor(x, y) == colour;
     return count;
+}
+
+
+// Where the view draws one nibble's digit in row 0: the device-pixel columns
+// that change when only that digit changes, as logical x from left to right
+// (empty when nothing changed).
+struct SInk
+{
+    qreal left = 0;
+    qreal right = -1;
+    bool Empty() const { return right < left; }
+    qreal Centre() const { return (left + right) / 2; }
+};
+
+SInk InkOfChange(const QImage &before, const QImage &after, const CHexLayout &layout)
+{
+    const qreal ratio = before.devicePixelRatio();
+    const int top = int(layout.RowTop(0) * ratio);
+    const int bottom = int((layout.RowTop(0) + layout.RowHeight()) * ratio);
+    int first = -1, last = -1;
+    for (int x = 0; x < before.width(); ++x)
+        for (int y = top; y < bottom && y < before.height(); ++y)
+            if (before.pixel(x, y) != after.pixel(x, y)) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    if (first < 0)
+        return {};
+    return {first / ratio, (last + 1) / ratio};
+}
+
+// The fonts the view is tried with: the one it asks for (which falls back
+// to a fixed-pitch face where it is missing, with a fractional advance),
+// and others of several sizes.
+void AddFontRows()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("pixelSize");
+    QTest::newRow("Lucida Console 11 (fallback)") << QStringLiteral("Lucida Console") << 11;
+    QTest::newRow("DejaVu Sans Mono 9") << QStringLiteral("DejaVu Sans Mono") << 9;
+    QTest::newRow("DejaVu Sans Mono 13") << QStringLiteral("DejaVu Sans Mono") << 13;
+    QTest::newRow("Monospace 16") << QStringLiteral("Monospace") << 16;
+    QTest::newRow("DejaVu Sans Mono 21") << QStringLiteral("DejaVu Sans Mono") << 21;
+}
+
+QFont ViewFont(const QString &family, int pixelSize)
+{
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
 }
 
 const QColor kPurple(150, 0, 150);
@@ -136,13 +229,13 @@ private:
     {
         return QPoint(view.layout().Content().left() - view.layout().HorizontalOffset(), view.layout().RowTop(row));
     }
-    static QPoint HexAt(const CHexView &view, int row)
+    static QPointF HexAt(const CHexView &view, int row)
     {
-        return AddressAt(view, row) + QPoint(view.layout().AddressWidth(), 0);
+        return QPointF(view.layout().HexCharLeft(0), view.layout().RowTop(row));
     }
-    static QPoint CharsAt(const CHexView &view, int row)
+    static QPointF CharsAt(const CHexView &view, int row)
     {
-        return AddressAt(view, row) + QPoint(view.layout().CharColumnStart(), 0);
+        return QPointF(view.layout().CharCharLeft(0), view.layout().RowTop(row));
     }
 
 private slots:
@@ -156,7 +249,7 @@ private slots:
         QVERIFY(buffer.reads.empty());
         QVERIFY(!view->verticalScrollBar()->isVisible());
         QVERIFY(!view->horizontalScrollBar()->isVisible());
-        QVERIFY(Shows(*view, image, layout.Content().topLeft(), HexHeaderText(), kRed, kGrey));
+        QVERIFY(ShowsHeader(*view, image));
         QCOMPARE(CountColour(image, QRect(layout.Content().left(), layout.RowTop(0), layout.Content().width(), 40),
                              Qt::white),
                  layout.Content().width() * 40);
@@ -204,7 +297,7 @@ private slots:
         const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QRect viewport(view->viewport()->mapTo(&window, QPoint(0, 0)), view->viewport()->size());
         const QImage image = whole.copy(viewport);
-        QVERIFY(Shows(*view, image, view->layout().Content().topLeft(), HexHeaderText(), kRed, kGrey));
+        QVERIFY(ShowsHeader(*view, image));
         QVERIFY(Shows(*view, image, AddressAt(*view, 0), QStringLiteral("00000000"), kPurple));
         QVERIFY(Shows(*view, image, HexAt(*view, 0), QStringLiteral("30 31 32 33 34 35 36 37-38 39 3A 3B 3C 3D 3E 3F"),
                       kBlue));
@@ -259,8 +352,7 @@ private slots:
         QCOMPARE(buffer.reads[0].offset, 4 * kGiB - 16);
         QVERIFY(buffer.reads[0].length <= 1536);
         // The header's labels move with the wider address column.
-        const QPoint header = view->layout().Content().topLeft() + QPoint(2 * view->layout().CharWidth(), 0);
-        QVERIFY(Shows(*view, image, header, HexHeaderText(), kRed, kGrey));
+        QVERIFY(ShowsHeader(*view, image));
         QVERIFY(Shows(*view, image, AddressAt(*view, 0), QStringLiteral("00FFFFFFF0"), kPurple));
         QVERIFY(Shows(*view, image, AddressAt(*view, 1), QStringLiteral("0100000000"), kPurple));
         QVERIFY(Shows(*view, image, AddressAt(*view, 2), QStringLiteral("0100000010"), kPurple));
@@ -426,8 +518,13 @@ private slots:
         QCOMPARE(buffer.reads[0].offset, uint64_t(0x12));
         QCOMPARE(buffer.reads[0].length, uint64_t(1));
         const QImage image = Grab(*view);
-        // Under the caret: the digit "A" darkened, nothing pure white.
-        QCOMPARE(CountColour(image, cell, Qt::white), 0);
+        // Under the caret: the digit "A" darkened, nothing pure white in the
+        // pixels the cell covers whole.
+        const QRectF exact = view->layout().CaretCell(0x12, false);
+        const QRect inner(QPoint(int(std::ceil(exact.left())), int(std::ceil(exact.top()))),
+                          QPoint(int(std::floor(exact.right())) - 1, int(std::floor(exact.bottom())) - 1));
+        QVERIFY(!inner.isEmpty());
+        QCOMPARE(CountColour(image, inner, Qt::white), 0);
         QVERIFY(QTest::qWaitFor([&] { return !view->caretShown(); }, 3 * CHexView::kBlinkMs));
         // Losing the focus removes the caret.
         view->clearFocus();
@@ -474,11 +571,11 @@ private slots:
         QVERIFY(view->horizontalScrollBar()->isVisible());
         view->ShowRange(0x0F, 0x0F, true);
         const CHexLayout &layout = view->layout();
-        const int right = layout.AddressWidth() + layout.CharWidth() * (15 * 3 + 2);
+        const int right = int(std::ceil(layout.AddressWidth() + layout.CharWidth() * (15 * 3 + 2)));
         QCOMPARE(layout.HorizontalOffset(), right - layout.Content().width());
         QCOMPARE(view->horizontalScrollBar()->value(), layout.HorizontalOffset());
         view->ShowRange(0x20, 0x20, true);
-        QCOMPARE(layout.HorizontalOffset(), layout.AddressWidth());
+        QCOMPARE(layout.HorizontalOffset(), int(std::floor(layout.AddressWidth())));
     }
 
     void mousePlacesCaretAndScrolls()
@@ -521,6 +618,109 @@ private slots:
         QCOMPARE(port->cursor().shape(), Qt::ClosedHandCursor);
         QTest::mouseRelease(port, Qt::LeftButton, {}, QPoint(100, 100 + 3 * rowHeight));
         QCOMPARE(port->cursor().shape(), Qt::IBeamCursor);
+    }
+
+    // Caret, hit test and drawn digits come from one layout: at every column
+    // the digit's ink lies in the caret's cell (to within a pixel) and a
+    // click on it lands on its byte. Run at scale factors 1, 1.5 and 2.
+    void layoutMatchesGlyphs_data() { AddFontRows(); }
+    void layoutMatchesGlyphs()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x100, 0x00);
+        auto view = ShownView(&buffer, QSize(1400, 200));
+        QVERIFY(view);
+        view->setFont(ViewFont(family, pixelSize));
+        const QImage before = Grab(*view);
+        const CHexLayout &layout = view->layout();
+        QVERIFY(layout.TotalWidth() < layout.Content().width());
+        for (int byte = 0; byte < 16; ++byte) {
+            for (bool high : {true, false}) {
+                buffer.SetNibble(uint64_t(byte), 0xE, high);
+                view->viewport()->repaint();
+                const SInk ink = InkOfChange(before, Grab(*view), layout);
+                buffer.SetNibble(uint64_t(byte), 0x0, high);
+                const QString where = QStringLiteral("byte %1 %2").arg(byte).arg(high ? "high" : "low");
+                QVERIFY2(!ink.Empty(), qPrintable(where));
+                const QRectF cell = layout.CaretCell(uint64_t(byte), high);
+                QVERIFY2(ink.left >= cell.left() - 1 && ink.right <= cell.right() + 1,
+                         qPrintable(QStringLiteral("%1: ink %2..%3, cell %4..%5")
+                                        .arg(where).arg(ink.left).arg(ink.right).arg(cell.left()).arg(cell.right())));
+                CHexLayout::SHit hit;
+                const int y = layout.RowTop(0) + layout.RowHeight() / 2;
+                QVERIFY(layout.HitTest(int(ink.Centre()), y, hit));
+                QVERIFY2(hit.offset == uint64_t(byte), qPrintable(where));
+                // The digit's left part selects the digit's own nibble.
+                QVERIFY(layout.HitTest(int(std::ceil(ink.left)), y, hit));
+                QVERIFY2(hit.offset == uint64_t(byte) && hit.high == high, qPrintable(where));
+            }
+        }
+    }
+
+    // A click on the last digit of a row and a typed digit change that
+    // byte, not the one before it.
+    void clickOnLastByteThenTypeEditsIt_data() { AddFontRows(); }
+    void clickOnLastByteThenTypeEditsIt()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x100, 0xFF);
+        auto view = ShownView(&buffer, QSize(1400, 200), true);
+        QVERIFY(view);
+        view->setFont(ViewFont(family, pixelSize));
+        QCoreApplication::processEvents();
+        // The last blue pixel of row 0 is the end of byte 15's last digit.
+        const QImage image = Grab(*view);
+        const qreal ratio = image.devicePixelRatio();
+        const CHexLayout &layout = view->layout();
+        const int y = int((layout.RowTop(0) + layout.RowHeight() / 2.0) * ratio);
+        int last = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int dy = -layout.RowHeight() / 3; dy <= layout.RowHeight() / 3; ++dy) {
+                const QColor colour = image.pixelColor(x, y + int(dy * ratio));
+                if (colour.blue() > 200 && colour.red() < 150)
+                    last = std::max(last, x);
+            }
+        QVERIFY(last > 0);
+        const QPoint click(int(last / ratio) - 1, layout.RowTop(0) + layout.RowHeight() / 2);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, click);
+        QCOMPARE(view->caret().offset, uint64_t(15));
+        QTest::keyClick(view.get(), Qt::Key_0);
+        uint8_t bytes[16];
+        buffer.Read(0, bytes, 16);
+        QCOMPARE(bytes[15], uint8_t(0xF0));
+        QCOMPARE(bytes[14], uint8_t(0xFF));
+    }
+
+    // A blink repaints the caret's pixels with what the full paint draws
+    // there: no cut or shifted digits are left behind.
+    void blinkLeavesTheDigitsWhole_data() { AddFontRows(); }
+    void blinkLeavesTheDigitsWhole()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        CMemoryNode buffer(QStringLiteral("SPI"), 0, 0x100, 0x00);
+        for (uint64_t i = 0; i < 16; ++i)
+            buffer.SetNibble(i, uint8_t(i), false);
+        auto view = ShownView(&buffer, QSize(1400, 200), true);
+        QVERIFY(view);
+        view->setFont(ViewFont(family, pixelSize));
+        for (int byte : {8, 15}) {
+            view->SetCaret(uint64_t(byte), false);
+            // Just hidden by a blink: half a second before the next one.
+            QTRY_VERIFY_WITH_TIMEOUT(view->caretShown(), 3 * CHexView::kBlinkMs);
+            QTRY_VERIFY_WITH_TIMEOUT(!view->caretShown(), 3 * CHexView::kBlinkMs);
+            const QImage whole = Grab(*view);
+            // What a blink repaints: the caret's pixels alone, drawn over the
+            // full paint; they must come out as the full paint has them.
+            QImage partial = whole.copy();
+            partial.setDevicePixelRatio(whole.devicePixelRatio());
+            const QRect cell = view->caretRect();
+            view->viewport()->render(&partial, cell.topLeft(), QRegion(cell), {});
+            QVERIFY(!view->caretShown());
+            QCOMPARE(partial, whole);
+        }
     }
 };
 

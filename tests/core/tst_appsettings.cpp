@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -229,6 +230,26 @@ private slots:
         QCOMPARE(list.first(), QString("/dumps/chip10.bin"));
         QCOMPARE(list.count("/dumps/chip10.bin"), 1);
         QCOMPARE(list.last(), QString("/dumps/chip2.bin"));
+    }
+
+    // The settings folder falls back to the first folder that can be made
+    // and written; one below a plain file cannot.
+    void firstUsableFolder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("plain"));
+        QFile plain(file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString blocked = file + QStringLiteral("/Brellow");
+        const QString fallback = dir.filePath(QStringLiteral("fallback/deeper"));
+        QCOMPARE(CAppSettings::FirstUsableFolder({blocked, QString(), fallback}), QDir::cleanPath(fallback));
+        QVERIFY(QFileInfo(fallback).isDir());
+        QCOMPARE(CAppSettings::FirstUsableFolder({blocked}), QString());
+        // The usual folder, when it works, is used and nothing is reported.
+        QVERIFY(AppSettings().UnusableFolder().isEmpty());
+        QCOMPARE(AppSettings().Folder(), QDir::cleanPath(QDir::currentPath()));
     }
 };
 

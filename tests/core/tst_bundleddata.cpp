@@ -52,7 +52,7 @@ private slots:
     void candidatesInLookupOrder()
     {
         const QString exe = QCoreApplication::applicationDirPath();
-        const QString installed = QDir::cleanPath(exe + "/../share/norvaplex") + "/";
+        const QString installed = QDir::cleanPath(exe + "/../../share/norvaplex") + "/";
         QCOMPARE(BundledDataCandidates(), QStringList({exe + "/share/", installed}));
         qputenv("NVP_DATA_DIR", "/opt/nvp//data/");
         QCOMPARE(BundledDataCandidates(), QStringList({"/opt/nvp/data/", exe + "/share/", installed}));

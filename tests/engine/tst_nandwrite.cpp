@@ -90,7 +90,8 @@ void TestNandWrite::programPackets()
     QVERIFY(rig.frame.WaitUntilQuiet());
 
     // 3 blocks of 64 pages are below one chunk of 512 pages: one job, one
-    // command for 192 pages from row 128 (512 pages: 2 row bytes).
+    // command for 192 pages from row 128 (512 pages: 2 row bytes), its
+    // status, then the end of programming.
     QStringList sent;
     for (const QString &line : rig.TraceLines(from)) {
         if (line.startsWith("CMD ") || line.startsWith("DATA "))
@@ -98,7 +99,7 @@ void TestNandWrite::programPackets()
     }
     QCOMPARE(sent, QStringList({"CMD 36 00", "CMD 29 01 00 00 00 00", "CMD 36 00",
                                 "CMD " + TraceHex(ArrayPacketBytes(0x1C, 2, 2, 128, 2112, 192)),
-                                QStringLiteral("DATA %1").arg(3 * chip.BlockBytes()), "CMD 32", "CMD 33 00"}));
+                                QStringLiteral("DATA %1").arg(3 * chip.BlockBytes()), "CMD 32", "CMD 32", "CMD 33 00"}));
     QVERIFY(rig.ReadImage().mid(2 * chip.BlockBytes(), 3 * chip.BlockBytes()) == data);
     QCOMPARE(rig.frame.log.filter("Program Starts...").size(), 1);
 }

@@ -169,6 +169,9 @@ private slots:
         QTest::addColumn<int>("readOpcode"); // for instruction 0x03
         QTest::addColumn<uint>("programUnit");
         QTest::newRow("16 MiB flash") << "W25Q128FV" << 0x123456ull << 3 << 0x123456u << 0x03 << 512u;
+        // Serial flash takes three address bytes however small it is.
+        QTest::newRow("64 KiB flash") << "M25P05A" << 0xFF00ull << 3 << 0xFF00u << 0x03 << 512u;
+        QTest::newRow("128 KiB flash") << "W25X10" << 0x1FF00ull << 3 << 0x1FF00u << 0x03 << 512u;
         QTest::newRow("128 MiB flash") << "MT25QL01GBBB" << 0x7654321ull << 4 << 0x7654321u << 0x03 << 512u;
         QTest::newRow("AT45, 528-byte pages") << "AT45DB161D-528" << 300ull * 528 + 5 << 3 << (300u << 10 | 5) << 0x03
                                               << 528u;
@@ -405,7 +408,8 @@ private slots:
     void failedErase()
     {
         CDeviceItemSPIFlash *device = Copy("W25X16");
-        device->m_readyValue = 0x01; // a busy bit that never reads as set
+        device->m_busyMask = 0x80; // a ready value the status register never shows
+        device->m_readyValue = 0x80;
         QVERIFY(m_session->Seat(QStringLiteral("id=EF 30 15\nsize=0x200000")));
         QVERIFY(m_session->Start(device));
         COperationFrame &frame = *m_session->frame;

@@ -457,7 +457,7 @@ void TestSimLink::badConfiguration_data()
     QTest::newRow("AT45 page of 300") << "[spi]\nkind=at45\npage_size=300\n" << "pages of 256, 264, 512, 528, 1024 or 1056"
                                       << 512;
     QTest::newRow("AT45 too many 264-byte pages") << "[spi]\nkind=at45\npage_size=264\nsize=17301504\n"
-                                                  << "at most 32768 pages" << 512;
+                                                  << "page count of a real density" << 512;
     QTest::newRow("SPI size not a power of two") << "[spi]\nsize=3000\n" << "not a power of two" << 512;
     QTest::newRow("binary noise") << QString::fromLatin1("\x01\x02\xFE[[\n=\n") << "" << 512;
 }

@@ -155,7 +155,9 @@ void COperationFrame::OnAdapterId(const CProgMessage &message)
 void COperationFrame::OnProgMessage(CProgMessage *message)
 {
     std::unique_ptr<CProgMessage> owned(message);
-    if (!m_programmer)
+    // As in the window: what belongs to a stopped operation or a lost
+    // connection is dropped.
+    if (!m_programmer || !m_programmer->isCurrent(message->epoch))
         return;
     seen += char(message->tag);
     switch (message->tag) {
@@ -163,14 +165,21 @@ void COperationFrame::OnProgMessage(CProgMessage *message)
         codes += 'C';
         break;
     case 'D':
+        if (message->lost || !message->data || message->data[0] != 0) {
+            FailOperation('D', QStringLiteral("Program failed"));
+            break;
+        }
         PrintElapsed(Text(ProgramTimeText));
         NoteEnd("program");
         codes += 'D';
         break;
     case 'I':
-        OnAdapterId(*message);
+        if (!message->lost)
+            OnAdapterId(*message);
         break;
     case 'J':
+        if (message->lost)
+            break;
         setTargetReply = QByteArray(reinterpret_cast<const char *>(message->data.get()), int(message->size));
         break;
     case 'S':
@@ -183,8 +192,10 @@ void COperationFrame::OnProgMessage(CProgMessage *message)
     }
 }
 
-void COperationFrame::OnProgress(unsigned int position, unsigned int count)
+void COperationFrame::OnProgress(unsigned int position, unsigned int count, unsigned int epoch)
 {
+    if (!m_programmer || !m_programmer->isCurrent(epoch))
+        return;
     const uint32_t end = position + (count ? count : 1);
     NotePosition(end);
     if (m_programmer && end >= opEnd && opEnd != 0) {
@@ -208,6 +219,15 @@ void COperationFrame::Stop()
 }
 
 // --- services
+
+void COperationFrame::FailOperation(uint8_t code, const QString &reason, bool, uint64_t)
+{
+    log << reason;
+    failures << reason;
+    failedCodes += char(code);
+    Stop();
+    NoteEnd("failed");
+}
 
 void COperationFrame::LogMessage(const QString &line)
 {

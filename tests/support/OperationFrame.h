@@ -74,6 +74,8 @@ public:
     QStringList openedListFiles; // device list files handed to the desktop
     QStringList ends;            // "read", "verify", "blank", "erase", "bbt", "program data", "program"
     QByteArray codes;            // completion codes, in order
+    QStringList failures;        // the reasons of operations that ended failed
+    QByteArray failedCodes;      // their completion codes
     QByteArray seen;             // the tag of every message, in order
     QList<uint32_t> erasePositions; // every value EraseValue got
     QList<int> appliedSpeeds;    // speeds the engine asked the window to apply
@@ -107,6 +109,7 @@ public:
     void EraseValue(uint32_t value) override;
     void BbtProgress(uint32_t value) override;
     void PrintElapsed(const QString &text) override;
+    void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0) override;
     bool RequestTargetChange(const QString &deviceName) override;
     void OpenDeviceListFile(const QString &path) override { openedListFiles << path; }
     void SetSaveAllowed(bool allowed) override;
@@ -127,7 +130,7 @@ protected:
 private:
     void OnAdapterState(bool connected);
     void OnProgMessage(CProgMessage *message);
-    void OnProgress(unsigned int position, unsigned int count);
+    void OnProgress(unsigned int position, unsigned int count, unsigned int epoch);
     void OnAdapterId(const CProgMessage &message);
     void NotePosition(uint32_t end);
     void EndOperation(const QString &what);
