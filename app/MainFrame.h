@@ -273,6 +273,10 @@ private:
 
     // --- progress (MainFrameProgress.cpp)
     bool ThrottledReadSpeed(uint32_t position);
+    // A file name the running script gave for the next dialog, or an empty
+    // one when it runs unattended without one; false when the operator is
+    // to be asked.
+    bool ScriptFileName(const QString &caption, QString &path);
     // Keeps a failed outcome and shows it; logged only when logIt (the
     // reason may be a line already in the log).
     void RecordFailure(uint8_t code, const QString &reason, bool hasAddress, uint64_t address, bool logIt);

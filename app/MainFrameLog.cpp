@@ -4,7 +4,12 @@
 #include "MainFrame.h"
 
 #include "AppDirectory.h"
+#include "CmdProcessor.h"
+#include "ProductionTexts.h"
+#include "Script.h"
+#include "UiText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -80,9 +85,42 @@ void CMainFrame::SetLogBackground(const QString &colorHex)
 
 bool CMainFrame::AskYesNo(const QString &title, const QString &text)
 {
+    // A script that runs unattended has said how to answer.
+    if (g_cmdProcessor.script().IsLoaded()) {
+        switch (g_cmdProcessor.production().Answer()) {
+        case CScriptProduction::EAnswer::Yes:
+            LogMessage(Text(ProductionText::AnsweredYes).arg(text.trimmed()));
+            return true;
+        case CScriptProduction::EAnswer::No:
+            LogMessage(Text(ProductionText::AnsweredNo).arg(text.trimmed()));
+            return false;
+        case CScriptProduction::EAnswer::Ask:
+            break;
+        }
+    }
     // No is the default: Enter, or a key held down, never carries on by accident.
     return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool CMainFrame::ScriptFileName(const QString &caption, QString &path)
+{
+    if (!g_cmdProcessor.script().IsLoaded())
+        return false;
+    CScriptProduction &production = g_cmdProcessor.production();
+    if (production.HasFileName()) {
+        // Relative names are taken from the working folder, as the dialog
+        // would start there.
+        path = QDir(m_workDir).absoluteFilePath(production.TakeFileName());
+        LogMessage(Text(ProductionText::FileGiven).arg(path));
+        return true;
+    }
+    if (!production.Unattended())
+        return false;
+    // Nobody is there to answer a dialog: it counts as cancelled.
+    LogMessage(Text(ProductionText::NoFileName).arg(caption));
+    path.clear();
+    return true;
 }
 
 void CMainFrame::ShowError(const QString &title, const QString &text)
@@ -92,10 +130,16 @@ void CMainFrame::ShowError(const QString &title, const QString &text)
 
 QString CMainFrame::GetSaveFileName(const QString &caption, const QString &dir, const QString &filter)
 {
+    QString path;
+    if (ScriptFileName(caption, path))
+        return path;
     return QFileDialog::getSaveFileName(this, caption, dir, filter);
 }
 
 QString CMainFrame::GetOpenFileName(const QString &caption, const QString &dir, const QString &filter)
 {
+    QString path;
+    if (ScriptFileName(caption, path))
+        return path;
     return QFileDialog::getOpenFileName(this, caption, dir, filter);
 }

@@ -60,13 +60,19 @@ void CCmdProcessor::ClearCommands()
 {
     m_commands.clear();
     m_awaitCode = 0;
-    m_script->Clear();
+    UnloadScript();
 }
 
 void CCmdProcessor::ResetScript()
 {
     m_awaitCode = 0;
+    UnloadScript();
+}
+
+void CCmdProcessor::UnloadScript()
+{
     m_script->Clear();
+    m_production.Reset();
 }
 
 CCmd *CCmdProcessor::FindCommand(const QString &name) const
@@ -126,12 +132,37 @@ void CCmdProcessor::NotifyConsole(int code)
     if (m_awaitCode == 0 || uint8_t(code & 0xFF) != m_awaitCode || !m_script->IsLoaded())
         return;
     m_awaitCode = 0;
+    m_production.StopOperationTimer();
     RunScript();
 }
 
 void CCmdProcessor::NotifyOutcome(const COperationOutcome &outcome)
 {
     m_lastOutcome = outcome;
-    if (outcome.done())
+    if (outcome.done()) {
         NotifyConsole(outcome.code);
+        return;
+    }
+    if (!outcome.failed())
+        return;
+    if (m_script->IsLoaded())
+        m_production.CountFailure();
+    // Only one operation runs at a time: a failure while the script waits
+    // is the failure of the operation it waits for, whatever code it ended
+    // with (a smart copy fails in its layout, before its program).
+    if (m_awaitCode != 0 && m_script->IsLoaded())
+        OnAwaitedFailure();
+}
+
+uint32_t CCmdProcessor::resultValue() const
+{
+    switch (m_lastOutcome.result) {
+    case COperationOutcome::EResult::None:
+        return 0;
+    case COperationOutcome::EResult::Done:
+        return 1;
+    case COperationOutcome::EResult::Failed:
+        return 2;
+    }
+    return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "Cmd.h"
 #include "OperationOutcome.h"
+#include "ScriptProduction.h"
 
 #include <QString>
 
@@ -64,6 +65,16 @@ public:
     int RunScript();
     // Every line entered in the console, possibly empty.
     void OnConsoleLine(const QString &text);
+    // Several lines at once (a paste): they run one after another as a
+    // script without a name, each operation ending before the next line.
+    void RunLines(const QStringList &lines);
+
+    // What the running script set up for unattended use.
+    CScriptProduction &production() { return m_production; }
+    const CScriptProduction &production() const { return m_production; }
+    // Value of the script term RESULT: 0 no operation has ended yet, 1 the
+    // last one was done, 2 it failed.
+    uint32_t resultValue() const;
 
     CProgrammer *programmer() const { return m_programmer; }
     const std::vector<std::unique_ptr<CCmd>> &commands() const { return m_commands; }
@@ -77,6 +88,16 @@ public:
     uint8_t flashSetValue() const { return m_flashSetValue; }
 
 private:
+    // Unloads the script and forgets what it set up.
+    void UnloadScript();
+    // The awaited operation failed: continues at the fail label, or waits.
+    void OnAwaitedFailure();
+    // The awaited operation did not end in time.
+    void OnOperationTimeout();
+    // A line handled by the runner itself (production statements); true
+    // when it was one.
+    bool RunProductionStatement(const QList<QByteArray> &words);
+
     template <class Command>
     void Register(uint32_t capabilities, uint32_t requiredBit = 0);
 
@@ -88,6 +109,7 @@ private:
     uint8_t m_flashSetValue = 0;
     std::unique_ptr<CScript> m_script;
     COperationOutcome m_lastOutcome;
+    CScriptProduction m_production;
 };
 
 extern CCmdProcessor g_cmdProcessor;

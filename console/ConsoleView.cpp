@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -41,8 +42,25 @@ CConsoleView::CConsoleView(QWidget *parent)
 
 void CConsoleView::Paste()
 {
-    m_input += QApplication::clipboard()->text();
+    const QString text = QApplication::clipboard()->text();
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n\r|\n|\r"));
+    QStringList lines = text.split(lineEnd);
+    // A single line (a trailing line end aside) is typed into the input.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    if (lines.size() <= 1) {
+        m_input += lines.isEmpty() ? QString() : lines.first();
+        Repaint();
+        return;
+    }
+    // Several lines run one after another, as the lines of a script: the
+    // text typed so far begins the first of them.
+    lines.first().prepend(m_input);
+    m_input.clear();
+    for (const QString &line : lines)
+        AddToHistory(line);
     Repaint();
+    g_cmdProcessor.RunLines(lines);
 }
 
 void CConsoleView::Clear()
@@ -254,10 +272,10 @@ void CConsoleView::keyPressEvent(QKeyEvent *event)
     Repaint();
 }
 
-void CConsoleView::EnterLine()
+void CConsoleView::AddToHistory(const QString &line)
 {
-    if (!m_input.isEmpty()) {
-        m_history.append(m_input);
+    if (!line.isEmpty()) {
+        m_history.append(line);
         if (m_history.size() > kHistoryLimit)
             m_history.removeFirst();
     }
@@ -267,6 +285,11 @@ void CConsoleView::EnterLine()
         UpdateScrollBar();
     }
     m_historyPos = size;
+}
+
+void CConsoleView::EnterLine()
+{
+    AddToHistory(m_input);
     const QString text = m_input;
     m_input.clear();
     // The history and the input are settled before a script may run here.

@@ -60,6 +60,8 @@ private:
     void ScrollToBottom();
     void CompleteOnTab();
     void EnterLine();
+    // Keeps a non-empty entered line and moves the view to the newest one.
+    void AddToHistory(const QString &line);
     void BrowseUp();
     void BrowseDown();
     void Repaint();

@@ -125,8 +125,8 @@ CFrameCmdNandSmartcopy::CFrameCmdNandSmartcopy() : CCmd(QStringLiteral("SMTCPY")
 
 int CFrameCmdNandSmartcopy::execute(const QStringList &, CProgrammer *programmer)
 {
-    programmer->smartCopy();
-    return CMD_DONE;
+    // Waits, as any chip operation, for the program that ends the copy.
+    return programmer->smartCopy();
 }
 
 CFrameCmdErase::CFrameCmdErase() : CCmd(QStringLiteral("ERASE"), 93) {}

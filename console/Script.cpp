@@ -3,6 +3,8 @@
 #include "AppDirectory.h"
 #include "Cmd.h"
 #include "FrameServices.h"
+#include "ProductionTexts.h"
+#include "UiText.h"
 #include "ScriptText.h"
 
 #include <QFile>
@@ -57,17 +59,23 @@ bool CScript::LoadByName(const QByteArray &line)
 {
     // The name has to be a whole word: a name cut short by a byte that may
     // not stand in a word would open another script than the one typed.
-    const QByteArray rest = SkipScriptBlanks(line);
-    qsizetype end = 0;
-    while (end < rest.size() && IsScriptWordByte(rest.at(end)))
-        ++end;
-    const bool wholeWord = end == rest.size() || IsScriptBlank(rest.at(end));
-    if (end == 0 || !wholeWord || end > kScriptMaxNameBytes) {
+    // Names in UTF-8 are whole words too; any other byte above 0x7F is not.
+    const QList<QByteArray> words = ScriptStartWords(line);
+    if (words.isEmpty()) {
         LogText("Bad command");
         return false;
     }
-    const QList<QByteArray> words = ScriptWords(rest);
-    return LoadFile(words.first(), words);
+    const QByteArray &name = words.first();
+    // A control byte right after the name cuts it short.
+    const QByteArray rest = SkipScriptBlanks(line);
+    const bool wholeWord = rest.size() == name.size() || IsScriptBlank(rest.at(name.size()));
+    if (!wholeWord || !IsScriptName(name)) {
+        if (IsScriptNameUtf8Fault(name))
+            LogString(Text(ProductionText::NameNotUtf8).arg(QString::fromLatin1(name)));
+        LogText("Bad command");
+        return false;
+    }
+    return LoadFile(name, words);
 }
 
 bool CScript::LoadFile(const QByteArray &name, const QList<QByteArray> &args)
@@ -160,6 +168,26 @@ void CScript::EvaluateIf(uint32_t termValue)
         script->m_current = script->m_ifNext;
     else
         script->m_current = script->m_ifElse >= 0 ? script->m_ifElse : script->m_ifEnd;
+}
+
+bool CScript::JumpTo(const QByteArray &label)
+{
+    // The innermost script that has the label takes the jump; the scripts it
+    // had started end with it.
+    std::vector<CScript *> chain;
+    for (CScript *script = this; script; script = script->m_child.get())
+        chain.push_back(script);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        CScript *script = *it;
+        const int line = script->FindLabel(label);
+        if (line < 0)
+            continue;
+        script->m_child.reset();
+        script->m_current = line;
+        script->m_options.clear();
+        return true;
+    }
+    return false;
 }
 
 ScriptIfTerm CScript::IfTerm() const
@@ -269,9 +297,13 @@ bool CScript::Run(const QByteArray &line, const QList<QByteArray> &words, QByteA
         m_failed = true;
         return true;
     }
+    // The words of the statement end at the first byte above 0x7F, which a
+    // UTF-8 name holds: the name and arguments come from the line itself.
+    (void)words;
+    const QList<QByteArray> startWords = ScriptStartWords(SkipScriptBlanks(line).mid(3));
     QByteArray startLine;
-    for (qsizetype i = 1; i < words.size(); ++i)
-        startLine += ' ' + SubstituteScriptArgument(words.at(i), m_args);
+    for (const QByteArray &word : startWords)
+        startLine += ' ' + SubstituteScriptArgument(word, m_args);
     m_child = std::make_unique<CScript>(m_depth + 1);
     if (!m_child->LoadByName(startLine)) {
         m_child.reset();
@@ -324,6 +356,8 @@ void CScript::ParseIf(const QList<QByteArray> &words)
         if (words.at(1) == terms[i])
             m_ifTerm = static_cast<ScriptIfTerm>(i);
     }
+    if (words.at(1) == "RESULT")
+        m_ifTerm = IF_TERM_RESULT;
     if (m_ifTerm == IF_TERM_OTHER)
         return;
     if (words.at(2) == "==")

@@ -24,6 +24,7 @@ enum ScriptIfTerm {
     IF_TERM_FLASHSET = 2,
     IF_TERM_CMPRAM = 3,
     IF_TERM_OTHER = 4,  // any other word: reads as 1
+    IF_TERM_RESULT = 5, // the last operation: 0 none yet, 1 done, 2 failed
 };
 
 class CScript
@@ -81,6 +82,10 @@ public:
     // else at its "else" or, without one, after its "endif".
     void EvaluateIf(uint32_t termValue);
     ScriptIfTerm IfTerm() const;
+
+    // Continues the active script at `label`; false (and no jump) when it
+    // has no such label.
+    bool JumpTo(const QByteArray &label);
 
     // Label lookup: exact, first match; -1 when there is none.
     int FindLabel(const QByteArray &name) const;

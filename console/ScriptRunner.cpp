@@ -7,6 +7,7 @@
 #include "Cmd.h"
 #include "CmdProcessor.h"
 #include "FrameServices.h"
+#include "ProductionTexts.h"
 #include "Script.h"
 #include "ScriptText.h"
 #include "UiText.h"
@@ -32,6 +33,8 @@ uint32_t TermValue(const CCmdProcessor &processor, ScriptIfTerm term)
         return processor.flashSetValue();
     case IF_TERM_CMPRAM:
         return Frame()->CompareFlag() ? 1 : 0;
+    case IF_TERM_RESULT:
+        return processor.resultValue();
     case IF_TERM_OTHER:
         break;
     }
@@ -49,7 +52,7 @@ int CCmdProcessor::RunScript()
     for (int turn = 0; turn < kScriptLinesPerTurn; ++turn) {
         const QByteArray line = m_script->NextLine();
         if (line.isEmpty()) {
-            m_script->Clear();
+            UnloadScript();
             LogString(Text(106));
             return CMD_DONE;
         }
@@ -78,6 +81,8 @@ int CCmdProcessor::RunScript()
         }
         if (keyword.contains("checkm"))
             continue;
+        if (RunProductionStatement(words))
+            continue;
 
         const int result = RunCommand(QString::fromLatin1(line));
         switch (result) {
@@ -87,14 +92,24 @@ int CCmdProcessor::RunScript()
             LogString(Text(105));
             return CMD_BAD;  // paused: Enter runs on, other text ends it
         case CMD_FAILED:
+            // Refused (busy, not ready): an unattended script treats it as
+            // the failure it is and goes on at its fail label.
+            m_production.CountFailure();
+            if (!m_production.FailLabel().isEmpty() && m_script->JumpTo(m_production.FailLabel())) {
+                LogString(Text(ProductionText::FailJump).arg(QString::fromUtf8(m_production.FailLabel())));
+                continue;
+            }
+            [[fallthrough]];
         case CMD_ERROR:
             LogString(Text(result == CMD_FAILED ? 178 : 179));
             LogString(Text(106));
             m_awaitCode = 0;
-            m_script->Clear();
+            UnloadScript();
             return result;
         default:
             m_awaitCode = static_cast<uint8_t>(result & 0xFF);
+            if (m_production.Timeout() > 0)
+                m_production.StartOperationTimer([this] { OnOperationTimeout(); });
             return result;
         }
     }
@@ -111,7 +126,7 @@ void CCmdProcessor::OnConsoleLine(const QString &text)
             } else {
                 LogString(Text(103));
                 m_awaitCode = 0;
-                m_script->Clear();
+                UnloadScript();
             }
             return;
         }
@@ -129,9 +144,102 @@ void CCmdProcessor::OnConsoleLine(const QString &text)
     if (text.isEmpty())
         return;
     m_awaitCode = 0;
-    m_script->Clear();
-    if (RunCommand(text) == CMD_BAD && m_script->LoadByName(text))
+    UnloadScript();
+    if (RunCommand(text) == CMD_BAD && m_script->LoadByName(text)) {
+        m_production.ResetFailures();
         RunScript();
+    }
+}
+
+void CCmdProcessor::RunLines(const QStringList &lines)
+{
+    if (m_script->IsLoaded()) {
+        LogString(Text(ProductionText::PasteWhileScript));
+        return;
+    }
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toUtf8() + '\n';
+    m_awaitCode = 0;
+    UnloadScript();
+    if (!m_script->Load(text) || !m_script->IsLoaded())
+        return;
+    m_production.ResetFailures();
+    RunScript();
+}
+
+bool CCmdProcessor::RunProductionStatement(const QList<QByteArray> &words)
+{
+    const QByteArray &keyword = words.first();
+    const QByteArray word2 = words.size() > 1 ? words.at(1) : QByteArray();
+    if (KeywordIs(keyword, "onfail")) {
+        m_production.SetFailLabel(word2);
+        return true;
+    }
+    if (KeywordIs(keyword, "timeout")) {
+        m_production.SetTimeout(LeadingDecimal(word2));
+        return true;
+    }
+    if (KeywordIs(keyword, "answer")) {
+        if (KeywordIs(word2, "yes"))
+            m_production.SetAnswer(CScriptProduction::EAnswer::Yes);
+        else if (KeywordIs(word2, "no"))
+            m_production.SetAnswer(CScriptProduction::EAnswer::No);
+        else if (KeywordIs(word2, "ask"))
+            m_production.SetAnswer(CScriptProduction::EAnswer::Ask);
+        else
+            LogString(Text(ProductionText::AnswerUsage));
+        return true;
+    }
+    if (KeywordIs(keyword, "file")) {
+        // The rest of the statement, as the operator wrote it.
+        QByteArray path;
+        for (qsizetype i = 1; i < words.size(); ++i)
+            path += (i > 1 ? " " : "") + words.at(i);
+        if (!path.isEmpty())
+            m_production.QueueFileName(QString::fromUtf8(path));
+        return true;
+    }
+    return false;
+}
+
+void CCmdProcessor::OnAwaitedFailure()
+{
+    m_production.StopOperationTimer();
+    const QByteArray &label = m_production.FailLabel();
+    if (label.isEmpty()) {
+        // Attended use: the operator looks at the failure and decides.
+        LogString(Text(ProductionText::FailWaits));
+        return;
+    }
+    m_awaitCode = 0;
+    if (!m_script->JumpTo(label)) {
+        LogString(QStringLiteral("Label %1 not found").arg(QString::fromUtf8(label)));
+        UnloadScript();
+        LogString(Text(106));
+        return;
+    }
+    LogString(Text(ProductionText::FailJump).arg(QString::fromUtf8(label)));
+    RunScript();
+}
+
+void CCmdProcessor::OnOperationTimeout()
+{
+    const uint8_t code = m_awaitCode;
+    if (code == 0 || !m_script->IsLoaded())
+        return;
+    const QString reason = Text(ProductionText::TimedOut).arg(m_production.Timeout());
+    // The window stops the operation and reports the failure back; a
+    // frame that does not is answered here.
+    const int failuresBefore = m_production.Failures();
+    Frame()->FailOperation(code, reason);
+    if (m_production.Failures() != failuresBefore || !m_script->IsLoaded())
+        return;
+    COperationOutcome outcome;
+    outcome.result = COperationOutcome::EResult::Failed;
+    outcome.code = code;
+    outcome.reason = reason;
+    NotifyOutcome(outcome);
 }
 
 bool RunAutoScript(const QString &deviceName)
@@ -143,6 +251,8 @@ bool RunAutoScript(const QString &deviceName)
         return false;
     if (!g_cmdProcessor.script().LoadFile(name, {name}))
         return false;
+    g_cmdProcessor.production().Reset();
+    g_cmdProcessor.production().ResetFailures();
     g_cmdProcessor.RunScript();
     return true;
 }

@@ -1,5 +1,8 @@
 #include "ScriptText.h"
 
+#include <QUtf8StringView>
+
+#include <algorithm>
 #include <climits>
 
 QList<SScriptTextLine> SplitScriptText(const QByteArray &text)
@@ -105,4 +108,51 @@ int LeadingDecimal(const QByteArray &text)
             return INT_MAX;
     }
     return static_cast<int>(value);
+}
+
+QList<QByteArray> ScriptStartWords(const QByteArray &line)
+{
+    QList<QByteArray> words;
+    QByteArray word;
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsScriptBlank(c)) {
+            if (!word.isEmpty())
+                words << word;
+            word.clear();
+            continue;
+        }
+        if (byte < 0x21)
+            break;  // a control byte ends the line's words
+        word += c;
+    }
+    if (!word.isEmpty())
+        words << word;
+    return words;
+}
+
+namespace {
+
+bool HasHighBytes(const QByteArray &name)
+{
+    return std::any_of(name.cbegin(), name.cend(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+} // namespace
+
+bool IsScriptNameUtf8Fault(const QByteArray &name)
+{
+    return HasHighBytes(name) && !QUtf8StringView(name).isValidUtf8();
+}
+
+bool IsScriptName(const QByteArray &name)
+{
+    if (name.isEmpty() || name.size() > kScriptMaxNameBytes)
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x21)
+            return false;
+    }
+    return !IsScriptNameUtf8Fault(name);
 }

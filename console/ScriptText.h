@@ -48,3 +48,15 @@ QByteArray SubstituteScriptArgument(const QByteArray &word, const QList<QByteArr
 // The decimal number at the start of the text after optional blanks; 0 when
 // there is none. Values beyond int clamp to the largest int.
 int LeadingDecimal(const QByteArray &text);
+
+// The words of a start line (a typed script name with its arguments, the
+// rest of a "run" statement): split at blanks, ending at a control byte.
+// Unlike statement words they may hold bytes above 0x7F, so that a name
+// in UTF-8 reaches the name check whole instead of cut short.
+QList<QByteArray> ScriptStartWords(const QByteArray &line);
+
+// A usable script name: word bytes and whole UTF-8 sequences, no longer
+// than kScriptMaxNameBytes.
+bool IsScriptName(const QByteArray &name);
+// The name holds bytes above 0x7F that are no valid UTF-8.
+bool IsScriptNameUtf8Fault(const QByteArray &name);

@@ -75,10 +75,10 @@ public:
     void logChipSelects() override;
     void newChip() override;
     int correctFromFiles(bool refuse) override;
-    void smartCopy() override;
+    int smartCopy() override;
     // Queues the target steps that fill the target buffer with the image
     // laid out for the socket chip's bad blocks; the last one programs it.
-    void buildTargetImage();
+    bool buildTargetImage();
 
     // --- what the main window needs besides the slots
     const CBadBlockTable *sourceBbt() const override { return m_sourceBbt.get(); }

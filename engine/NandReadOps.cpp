@@ -70,7 +70,9 @@ int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
 void CNandProgrammer::runReadOp()
 {
     if (m_opCode == Adapter::Tag::ReadData && !m_mainBuffer->CreateImageFile()) {
-        LogString(Text(NandTextId::FileError));
+        // Without an image file nothing is read: the read ends failed, so a
+        // script that waits for it does not wait for ever.
+        Frame()->FailOperation(uint8_t(m_opCode), Text(NandTextId::FileError));
         return;
     }
     const uint32_t unit = uint32_t(packetSize());

@@ -33,7 +33,7 @@ void CNandProgrammer::newChip()
     m_targetBuffer->CloseFile();
 }
 
-void CNandProgrammer::smartCopy()
+int CNandProgrammer::smartCopy()
 {
     dropUnfinishedCopy();
     m_copyQueueClears = queueClears();
@@ -42,29 +42,30 @@ void CNandProgrammer::smartCopy()
     normalizeRange(address, length);
     if (m_blockBytes == 0 || m_mainBuffer->GetSize() != length) {
         LogString(Text(NandTextId::LoadProperSource));
-        return;
+        return Refused;
     }
     if (m_targetBbt->state(m_startBlock) == CBadBlockTable::Unknown) {
         LogString(Text(NandTextId::EraseChipFirst));
-        return;
+        return Refused;
     }
     if (m_sourceBbt->state(m_startBlock) == CBadBlockTable::Unknown) {
         // A layout from a half-built table would place source bad blocks as
         // good ones: the layout waits for the end of the scan, whose markers
         // are ahead of this one in the queue.
-        if (buildSourceBbt())
-            queueMarker(Adapter::Tag::SmartCopyStep, LayoutAfterScan, StepMarkerSize);
-        return;
+        if (!buildSourceBbt())
+            return Refused;
+        queueMarker(Adapter::Tag::SmartCopyStep, LayoutAfterScan, StepMarkerSize);
+        return ProgramCode;
     }
-    buildTargetImage();
+    return buildTargetImage() ? ProgramCode : Refused;
 }
 
-void CNandProgrammer::buildTargetImage()
+bool CNandProgrammer::buildTargetImage()
 {
     if (m_blockBytes == 0 || m_blockCount == 0)
-        return;
+        return false;
     if (!m_targetBuffer->CreateTempFile())
-        return;
+        return false;
     LogString(Text(NandTextId::CreateTempFile));
     m_copyQueueClears = queueClears();
 
@@ -94,6 +95,7 @@ void CNandProgrammer::buildTargetImage()
     Frame()->SetProgressRange(0, m_blockCount);
     for (int32_t step : layout.steps)
         queueMarker(Adapter::Tag::SmartCopyStep, step, StepMarkerSize);
+    return true;
 }
 
 bool CNandProgrammer::onSmartCopyStep(const CProgMessage &message)
@@ -104,10 +106,11 @@ bool CNandProgrammer::onSmartCopyStep(const CProgMessage &message)
             return false;
         // The scan may have been cut short (a shorter image loaded since):
         // without a source entry the layout cannot be trusted.
+        // A copy that cannot go on ends failed: a script waits for it.
         if (m_sourceBbt->state(m_startBlock) == CBadBlockTable::Unknown)
-            LogString(Text(NandTextId::LoadProperSource));
-        else
-            buildTargetImage();
+            Frame()->FailOperation(ProgramCode, Text(NandTextId::LoadProperSource));
+        else if (!buildTargetImage())
+            Frame()->FailOperation(ProgramCode, Text(NandTextId::FileError));
         return false;
     }
     dropUnfinishedCopy();
@@ -124,10 +127,10 @@ bool CNandProgrammer::onSmartCopyStep(const CProgMessage &message)
     }
     if (!m_targetBuffer->Append(reinterpret_cast<const uint8_t *>(block.constData()), m_blockBytes)) {
         // A target image with a hole must never reach the chip.
-        LogString(Text(NandTextId::FileError));
         m_copySteps = 0;
         m_targetBuffer->CloseFile();
         Frame()->SetProgressValue(0);
+        Frame()->FailOperation(ProgramCode, Text(NandTextId::FileError));
         return false;
     }
     if (m_copyStep == m_copySteps)
@@ -143,7 +146,9 @@ void CNandProgrammer::finishTargetImage()
     uint64_t address = 0;
     uint64_t length = 0;
     normalizeRange(address, length);
-    startProgram(address, length);
+    // The program logs why it refuses; the copy then ends failed.
+    if (startProgram(address, length) != ProgramCode)
+        Frame()->FailOperation(ProgramCode, Text(NandTextId::Error));
 }
 
 bool CNandProgrammer::copyCutShort() const

@@ -102,7 +102,7 @@ void CProgrammer::configurePins() {}
 void CProgrammer::switchFirmware() {}
 void CProgrammer::logChipSelects() {}
 void CProgrammer::newChip() {}
-void CProgrammer::smartCopy() {}
+int CProgrammer::smartCopy() { return Refused; }
 int CProgrammer::correctFromFiles(bool) { return 1; }
 
 // --- queueing

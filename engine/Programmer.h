@@ -106,7 +106,9 @@ public:
     // chip's bad blocks and programs it. correctFromFiles repairs single-bit
     // read errors from several reads; 1 when it refused (refuse set, or
     // nothing to correct), 0 otherwise.
-    virtual void smartCopy();
+    // Returns the completion code the copy ends with (that of its program),
+    // or Refused after logging why it cannot start.
+    virtual int smartCopy();
     virtual int correctFromFiles(bool refuse);
 
     // --- queueing, on the GUI thread

@@ -42,6 +42,16 @@ const AddedUiText s_addedTexts[] = {
     {284, "No folder for the settings can be written; settings are not kept."},
 
     // 300-349: production runs (reports, serial numbers, headless runs)
+    {300, "Operation failed, the script goes on at %1"},
+    {301, "Operation failed: the script waits (Enter goes on, any other text ends it)"},
+    {302, "Time-out: the operation did not end within %1 ms"},
+    {303, "Script name is not valid UTF-8: %1"},
+    {304, "Answered yes: %1"},
+    {305, "Answered no: %1"},
+    {306, "No file name given by the script: %1"},
+    {307, "File: %1"},
+    {308, "Usage: answer yes|no|ask"},
+    {309, "A running script takes no pasted lines"},
 
     // 350-359: installation and command line
     {350, "Usage: %1 [options]"},

@@ -158,17 +158,26 @@ private slots:
         QCOMPARE(m_view->input(), input);
     }
 
-    void pasteKeepsLineBreaks()
+    // One pasted line is typed into the input; several lines run one after
+    // another and land in the history, the typed text beginning the first.
+    void pasteTypesOneLineAndRunsSeveral()
     {
-        QApplication::clipboard()->setText("read 0\n800\r\nx");
+        QApplication::clipboard()->setText("read 0 800\n");
         Press("ab");
         QTest::keyClick(m_view.get(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_view->input(), "abread 0\n800\r\nx");
+        QCOMPARE(m_view->input(), "abread 0 800");
         // Other Control keys type nothing.
         QTest::keyClick(m_view.get(), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(m_view->input(), "abread 0\n800\r\nx");
+        QCOMPARE(m_view->input(), "abread 0 800");
         QTest::keyClick(m_view.get(), Qt::Key_Backspace);
-        QCOMPARE(m_view->input(), "abread 0\n800\r\n");
+        QCOMPARE(m_view->input(), "abread 0 80");
+        while (!m_view->input().isEmpty())
+            QTest::keyClick(m_view.get(), Qt::Key_Backspace);
+        QApplication::clipboard()->setText("c\r\ncls\n");
+        Press("cl");
+        QTest::keyClick(m_view.get(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_view->input(), QString());
+        QCOMPARE(m_view->history().mid(m_view->history().size() - 2), QStringList({"clc", "cls"}));
     }
 
     void contextMenuOffersPasteAndClear()

@@ -1,6 +1,7 @@
 #include "ActionRecordingFrame.h"
 #include "AppDirectory.h"
 #include "CmdProcessor.h"
+#include "OperationOutcome.h"
 #include "RangeOperation.h"
 #include "RecordingProgrammer.h"
 #include "Script.h"
@@ -77,6 +78,15 @@ private:
                 g_cmdProcessor.OnConsoleLine(QString());
             else if (event.startsWith("notify "))
                 g_cmdProcessor.NotifyConsole(event.at(7).unicode());
+            else if (event.startsWith("done ") || event.startsWith("fail ")) {
+                COperationOutcome outcome;
+                outcome.result = event.startsWith("done ") ? COperationOutcome::EResult::Done
+                                                           : COperationOutcome::EResult::Failed;
+                outcome.code = uint8_t(event.at(5).unicode());
+                outcome.reason = QStringLiteral("reason");
+                g_cmdProcessor.NotifyOutcome(outcome);
+            } else if (event.startsWith("sleep "))
+                QTest::qWait(event.mid(6).toInt());
             else if (event == "timer") {
                 // The window's timer fires only when it is still pending; its
                 // slot resumes only a loaded script.
@@ -367,6 +377,159 @@ private slots:
 
     // The auto script replaces a script that waits, runs from its first
     // line, and the old script's completion no longer resumes anything.
+    // Unattended runs: a failed operation sent to the fail label, the
+    // RESULT term, the time-out of an operation, a refusal under "onfail",
+    // and the answer setting's usage.
+    void production_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<bool>("loaded");
+
+        const QByteArray verifyOnFail("onfail bad\nverify\necho passed\ngoto end\nbad:\necho failed\nend:\n");
+        const QString verify = QString(QChar(OP_CODE_VERIFY));
+        const QString jump = QStringLiteral("Operation failed, the script goes on at bad");
+        const QString waits =
+            QStringLiteral("Operation failed: the script waits (Enter goes on, any other text ends it)");
+        QTest::newRow("a failure goes to the fail label")
+            << verifyOnFail << QStringList{"type job", "fail " + verify}
+            << QStringList{"-job", "-verify", jump, "failed ", "Script finished"} << false;
+        QTest::newRow("a passed operation goes on")
+            << verifyOnFail << QStringList{"type job", "done " + verify}
+            << QStringList{"-job", "-verify", "passed ", "Script finished"} << false;
+        QTest::newRow("a late completion after the jump is not taken twice")
+            << verifyOnFail << QStringList{"type job", "fail " + verify, "done " + verify}
+            << QStringList{"-job", "-verify", jump, "failed ", "Script finished"} << false;
+        QTest::newRow("without onfail the script waits for the operator")
+            << QByteArray("verify\necho passed\n") << QStringList{"type job", "fail " + verify}
+            << QStringList{"-job", "-verify", waits} << true;
+        QTest::newRow("onfail without a label waits again")
+            << QByteArray("onfail bad\nonfail\nverify\nbad:\necho failed\n") << QStringList{"type job", "fail " + verify}
+            << QStringList{"-job", "-verify", waits} << true;
+        QTest::newRow("RESULT reads 2 after a failure")
+            << QByteArray("verify\nif RESULT == 2\necho failed\nelse\necho passed\nendif\n")
+            << QStringList{"type job", "fail " + verify, "enter"}
+            << QStringList{"-job", "-verify", waits, "failed ", "Script finished"} << false;
+        QTest::newRow("RESULT reads 1 after a done operation")
+            << QByteArray("verify\nif RESULT == 1\necho passed\nendif\n")
+            << QStringList{"type job", "done " + verify}
+            << QStringList{"-job", "-verify", "passed ", "Script finished"} << false;
+        QTest::newRow("a missing fail label ends the script")
+            << QByteArray("onfail nowhere\nverify\necho passed\n") << QStringList{"type job", "fail " + verify}
+            << QStringList{"-job", "-verify", "Label nowhere not found", "Script finished"} << false;
+        QTest::newRow("a time-out fails the operation")
+            << QByteArray("timeout 20\n") + verifyOnFail << QStringList{"type job", "sleep 300"}
+            << QStringList{"-job", "-verify", "Time-out: the operation did not end within 20 ms", jump, "failed ",
+                           "Script finished"}
+            << false;
+        QTest::newRow("an operation that ends in time stops its time-out")
+            << QByteArray("timeout 100\n") + verifyOnFail << QStringList{"type job", "done " + verify, "sleep 300"}
+            << QStringList{"-job", "-verify", "passed ", "Script finished"} << false;
+        QTest::newRow("timeout 0 switches it off")
+            << QByteArray("timeout 20\ntimeout 0\n") + verifyOnFail << QStringList{"type job", "sleep 200"}
+            << QStringList{"-job", "-verify"} << true;
+        QTest::newRow("a refusal goes to the fail label")
+            << QByteArray("onfail bad\nread\necho passed\nbad:\necho failed\n") << QStringList{"type job"}
+            << QStringList{"-job", "-read", "Busy", jump, "failed ", "Script finished"} << false;
+        QTest::newRow("answer with an unknown word")
+            << QByteArray("answer maybe\ncls\n") << QStringList{"type job"}
+            << QStringList{"-job", "Usage: answer yes|no|ask", "-cls", "Script finished"} << false;
+        QTest::newRow("file names and answers are no commands")
+            << QByteArray("answer YES\nfile out.bin\nFile other.bin\ncls\n") << QStringList{"type job"}
+            << QStringList{"-job", "-cls", "Script finished"} << false;
+    }
+    void production()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, log);
+        QFETCH(bool, loaded);
+        WriteScript("job", script);
+        m_frame->operationRunning = QTest::currentDataTag() == QLatin1String("a refusal goes to the fail label");
+        Play(events);
+        QCOMPARE(m_frame->log, log);
+        QCOMPARE(g_cmdProcessor.script().IsLoaded(), loaded);
+        // What a script set up ends with it.
+        if (!loaded) {
+            QVERIFY(g_cmdProcessor.production().FailLabel().isEmpty());
+            QCOMPARE(g_cmdProcessor.production().Timeout(), 0);
+            QVERIFY(!g_cmdProcessor.production().Unattended());
+            QVERIFY(!g_cmdProcessor.production().HasFileName());
+        }
+    }
+
+    // The settings a script makes hold while it runs.
+    void productionSettings()
+    {
+        WriteScript("job", "answer yes\nfile a b.bin\nfile c.bin\nonfail x\ntimeout 5000\nread\nx:\n");
+        Play({"type job"});
+        CScriptProduction &production = g_cmdProcessor.production();
+        QVERIFY(production.Unattended());
+        QCOMPARE(production.Answer(), CScriptProduction::EAnswer::Yes);
+        QCOMPARE(production.TakeFileName(), QStringLiteral("a b.bin"));
+        QCOMPARE(production.TakeFileName(), QStringLiteral("c.bin"));
+        QVERIFY(!production.HasFileName());
+        QCOMPARE(production.FailLabel(), QByteArray("x"));
+        QCOMPARE(production.Timeout(), 5000);
+        QVERIFY(production.OperationTimerActive());
+        Play({"type stop"});
+        QVERIFY(!production.OperationTimerActive());
+        QVERIFY(!production.Unattended());
+    }
+
+    // Script names in UTF-8 run the script of that name; a name with bytes
+    // that are no UTF-8 is refused, and never runs the script its ASCII
+    // beginning names.
+    void utf8Names_data()
+    {
+        QTest::addColumn<QByteArray>("caller");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("run of a UTF-8 name")
+            << QByteArray("run pr\xC3\xBC" "fung 7\n") << QString("job")
+            << QStringList{"-job", QString::fromUtf8("run pr\xC3\xBC" "fung 7"), "umlaut ", " ", "Script finished"};
+        QTest::newRow("typed UTF-8 name") << QByteArray() << QString::fromUtf8("pr\xC3\xBC" "fung 8")
+                                          << QStringList{QString::fromUtf8("-pr\xC3\xBC" "fung 8"), "umlaut ",
+                                                         "Script finished"};
+        QTest::newRow("run of a Latin-1 name")
+            << QByteArray("run pr\xFC" "fung\necho after\n") << QString("job")
+            << QStringList{"-job", QString::fromLocal8Bit("run pr\xFC" "fung"),
+                           QString::fromLatin1("Script name is not valid UTF-8: pr\xFC" "fung"), "Bad command",
+                           "Script finished"};
+    }
+    void utf8Names()
+    {
+        QFETCH(QByteArray, caller);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, log);
+        WriteScript("pr", "echo wrong script\n");
+        WriteScript(QString::fromUtf8("pr\xC3\xBC" "fung"), "echo umlaut\n");
+        if (!caller.isEmpty())
+            WriteScript("job", caller);
+        Play({"type " + typed});
+        QCOMPARE(m_frame->log, log);
+    }
+
+    // Lines pasted at once run one after another: the second waits for the
+    // operation the first started.
+    void pastedLines()
+    {
+        g_cmdProcessor.RunLines({"read", "", "verify", "cls"});
+        QCOMPARE(m_frame->log, (QStringList{"-read"}));
+        Play({"notify A"});
+        QCOMPARE(m_frame->log, (QStringList{"-read", "-verify"}));
+        Play({"notify " + QString(QChar(OP_CODE_VERIFY))});
+        QCOMPARE(m_frame->log, (QStringList{"-read", "-verify", "-cls", "Script finished"}));
+        // While a script runs, a paste does not stop it.
+        WriteScript("job", "read\ncls\n");
+        m_frame->log.clear();
+        Play({"type job"});
+        g_cmdProcessor.RunLines({"erase", "cls"});
+        QCOMPARE(m_frame->log, (QStringList{"-job", "-read", "A running script takes no pasted lines"}));
+        QVERIFY(g_cmdProcessor.script().IsLoaded());
+    }
+
     void autoScriptReplacesAWaitingScript()
     {
         WriteScript("job", "read\nerase\n");

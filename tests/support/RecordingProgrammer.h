@@ -90,7 +90,11 @@ public:
     void setSpeed(int speedIndex) override { calls << QStringLiteral("setSpeed %1").arg(speedIndex); }
     void fillRandom() override { calls << QStringLiteral("fillRandom"); }
     void newChip() override { calls << QStringLiteral("newChip"); }
-    void smartCopy() override { calls << QStringLiteral("smartCopy"); }
+    int smartCopy() override
+    {
+        calls << QStringLiteral("smartCopy");
+        return Refused;
+    }
     int correctFromFiles(bool refuse) override
     {
         calls << QStringLiteral("correctFromFiles %1").arg(refuse ? "true" : "false");
