@@ -238,7 +238,7 @@ void TestNandDetect::missingChip_data()
     QTest::addColumn<QString>("command"); // the array command the operation sends
     QTest::addColumn<int>("count");       // how often, for two blocks
     QTest::newRow("read, operator stops") << 'A' << false << "read" << "CMD 27 " << 2;
-    QTest::newRow("read, operator goes on") << 'A' << true << "read" << "CMD 27 " << 2;
+    QTest::newRow("read, operator goes on") << 'A' << true << "read" << "CMD 27 " << 8;
     QTest::newRow("erase, operator stops") << 'G' << false << "bbt" << "CMD 1B " << 2;
     QTest::newRow("erase, operator goes on") << 'G' << true << "bbt" << "CMD 1B " << 2;
     QTest::newRow("program, operator stops") << 'D' << false << "program" << "CMD 1C " << 1;
@@ -287,12 +287,17 @@ void TestNandDetect::missingChip()
     QVERIFY(rig.frame.WaitForTag(idTag));
     QCOMPARE(rig.frame.questions, QStringList({"Are you sure?: ID detection error, check pin connetion!!"}));
     if (answerYes) {
-        // An empty socket never answers an array read: the operator would
-        // stop that read; erase and program run to their end.
-        if (op == 'A')
+        // An empty socket never answers an array read: each read command is
+        // asked for three times more, then the read fails. A program is
+        // refused by the empty socket's status and fails; an erase ends.
+        if (op == 'A') {
             QTRY_COMPARE_WITH_TIMEOUT(rig.Commands(from).filter(command).size(), count, 20000);
-        else
+            QTRY_VERIFY_WITH_TIMEOUT(rig.frame.failedCodes.contains('A'), 20000);
+        } else if (op == 'D') {
+            QTRY_VERIFY_WITH_TIMEOUT(rig.frame.failedCodes.contains('D'), 20000);
+        } else {
             QVERIFY(rig.frame.WaitForEnd(end));
+        }
         QCOMPARE(rig.Commands(from).filter(command).size(), count);
         rig.frame.Stop();
     } else {

@@ -321,9 +321,15 @@ void TestNandSmartCopy::stoppedCopyIsNotProgrammed()
     QVERIFY(rig.Commands(from).filter("CMD 1C ").isEmpty());
     QCOMPARE(rig.frame.log, QStringList{"Create temporary file"});
 
-    // A plain program now streams the loaded image, block for block.
-    QCOMPARE(engine->startProgram(address, length), int('D'));
+    // A plain program now streams the loaded image, block for block, around
+    // the chip's bad block 2 (a program over it is refused).
+    const uint64_t blockSize = chip.BlockBytes();
+    QCOMPARE(engine->startProgram(address, 2 * blockSize), int('D'));
     QCOMPARE(engine->targetBuffer()->GetSize(), uint64_t(0));
+    QVERIFY(rig.frame.WaitForEnd("program"));
+    QVERIFY(rig.frame.WaitUntilQuiet());
+    rig.frame.ends.clear();
+    QCOMPARE(engine->startProgram(address + 3 * blockSize, 5 * blockSize), int('D'));
     QVERIFY(rig.frame.WaitForEnd("program"));
     QVERIFY(rig.frame.WaitUntilQuiet());
     const QByteArray chipImage = rig.ReadImage();

@@ -51,7 +51,7 @@ private slots:
         QTest::newRow("last") << 190 << "Copy source badblock";
         QTest::newRow("reserved") << 25 << "";
         QTest::newRow("reserved 144") << 144 << "";
-        QTest::newRow("past the end") << 191 << "";
+        QTest::newRow("past the end") << UI_TEXT_COUNT << "";
         QTest::newRow("negative") << -1 << "";
         QTest::newRow("far out") << 100000 << "";
     }
