@@ -411,7 +411,8 @@ void CSpiProgrammer::OnProgramId(const CProgMessage &id)
 {
     if (!ChipAnswered(id, EAccess::Destructive))
         return;
-    if (!m_skipErase) {
+    // A part without an erase (serial EEPROM) is written over as it stands.
+    if (!m_skipErase && !Geometry().HasNoErase()) {
         QueuePreRead();
         return;
     }

@@ -275,6 +275,9 @@ private slots:
         else
             QCOMPARE(Engine().startErase(0, 0x10000), int('G'));
         QVERIFY(COperationFrame::WaitFor([&] { return !Window().questions.isEmpty(); }));
+        // Confirmed, a program first reads its range, then erases and writes.
+        if (program && yes)
+            QVERIFY(Window().WaitForCode('D'));
         QVERIFY(m_session->Settle());
         QCOMPARE(Window().questions.size(), 1);
         const QString question = Window().questions.first();

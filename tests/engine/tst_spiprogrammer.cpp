@@ -14,6 +14,7 @@
 #include "UsbLibrary.h"
 
 #include <QCheckBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -421,9 +422,10 @@ private slots:
         QCOMPARE(m_session->engine->startErase(0x10000, 0x20000), int('G'));
         QVERIFY(COperationFrame::WaitFor([&] { return frame.failedCodes.contains('G'); }));
         QVERIFY(frame.WaitUntilQuiet());
-        QCOMPARE(frame.erasePositions, (QList<uint32_t>{1, 2}));
-        QVERIFY(frame.log.contains("Erase failed at address 10000"));
-        QVERIFY(frame.log.contains("Erase failed at address 20000"));
+        // The first sector that fails ends the erase, naming its address.
+        QCOMPARE(frame.log.filter(QRegularExpression("Erase failed at address (0x)?0*10000$")).size(), 1);
+        QVERIFY2(frame.log.filter(QRegularExpression("Erase failed at address (0x)?0*20000$")).isEmpty(),
+                 qPrintable(frame.log.join(" | ")));
         QVERIFY(!m_session->engine->skipErase());
     }
 
