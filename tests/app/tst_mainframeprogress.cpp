@@ -1,4 +1,5 @@
 #include "AppSettings.h"
+#include "UiText.h"
 #include "CmdProcessor.h"
 #include "Script.h"
 #include "DeviceSelectDialog.h"
@@ -269,7 +270,9 @@ private slots:
         m_window->BlankProgress(0, 2, false);
         QVERIFY(!m_window->IsOperationRunning());
         m_window->BlankProgress(2, 2, true);
-        QCOMPARE(LastLog(), QStringLiteral("Flash blanked")); // no second line
+        // No "Flash blanked" after a failed piece: the waiting script is told
+        // the check failed and keeps waiting for the operator.
+        QCOMPARE(LastLog(), Text(301));
         QCOMPARE(g_cmdProcessor.awaitCode(), uint8_t('K'));
     }
 
