@@ -231,6 +231,16 @@ void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
     m_readNext = uint64_t(m_address / unit) * unit;
     Frame()->StartProgress(uint32_t(m_address / unit), uint32_t(m_length / unit));
 
+    QueueReadCommands(chunk, uint8_t(m_opCode));
+    endOperation();
+}
+
+// Reads of the operation's range in pieces of `chunk` bytes, each reply
+// tagged `tag` and addressed by its transfer unit.
+void CSpiProgrammer::QueueReadCommands(uint64_t chunk, uint8_t tag)
+{
+    const CSpiGeometry geometry = Geometry();
+    const uint32_t unit = geometry.TransferUnit();
     const COpcodes opcodes = Opcodes();
     uint64_t address = m_address;
     uint64_t remaining = m_length;
@@ -241,12 +251,11 @@ void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
         const uint32_t replyLength = units * unit;
         queueCommand(Adapter::Spi::ReadPacket(geometry.Opcode(opcodes.read, address), geometry.AddressBytes(),
                                               geometry.AddressField(address), replyLength, opcodes.mode),
-                     int32_t(currentUnit), uint8_t(m_opCode), replyLength);
+                     int32_t(currentUnit), tag, replyLength);
         address += chunk;
         currentUnit += units;
         remaining -= n;
     }
-    endOperation();
 }
 
 bool CSpiProgrammer::FailsReadAccounting(const CProgMessage &message, uint8_t code)
@@ -433,21 +442,7 @@ void CSpiProgrammer::QueuePreRead()
     m_dirtySectors.assign(size_t((m_length + sector - 1) / sector), false);
     LogString(Text(OutcomeText::ReadBeforeProgram));
     Frame()->StartProgress(uint32_t(m_address / unit), uint32_t(m_length / unit));
-    const COpcodes opcodes = Opcodes();
-    uint64_t address = m_address;
-    uint64_t remaining = m_length;
-    uint32_t currentUnit = uint32_t(m_address / unit);
-    while (remaining > 0) {
-        const uint64_t n = std::min(remaining, chunk);
-        const uint32_t units = uint32_t(DivideUp(n, unit));
-        const uint32_t replyLength = units * unit;
-        queueCommand(Adapter::Spi::ReadPacket(geometry.Opcode(opcodes.read, address), geometry.AddressBytes(),
-                                              geometry.AddressField(address), replyLength, opcodes.mode),
-                     int32_t(currentUnit), Adapter::Tag::ProgramPreRead, replyLength);
-        address += chunk;
-        currentUnit += units;
-        remaining -= n;
-    }
+    QueueReadCommands(chunk, Adapter::Tag::ProgramPreRead);
 }
 
 void CSpiProgrammer::OnPreReadData(const CProgMessage &message)

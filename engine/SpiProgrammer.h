@@ -97,6 +97,7 @@ private:
     // A program of a chip not known to be blank: the range is read first,
     // then only the sectors that hold data are erased.
     void QueuePreRead();
+    void QueueReadCommands(uint64_t chunk, uint8_t tag);
     void OnPreReadData(const CProgMessage &message);
     void QueueSectorErases();
     // A piece of a read-type operation that is missing or not the next one
