@@ -236,9 +236,9 @@ void TestNandDetect::missingChip_data()
     QTest::addColumn<bool>("answerYes");
     QTest::addColumn<QString>("end");     // what the frame sees end when the operator goes on
     QTest::addColumn<QString>("command"); // the array command the operation sends
-    QTest::addColumn<int>("count");       // how often, for two blocks
+    QTest::addColumn<int>("count");       // how often, for two blocks (a read: its first command)
     QTest::newRow("read, operator stops") << 'A' << false << "read" << "CMD 27 " << 2;
-    QTest::newRow("read, operator goes on") << 'A' << true << "read" << "CMD 27 " << 8;
+    QTest::newRow("read, operator goes on") << 'A' << true << "read" << "CMD 27 " << 4;
     QTest::newRow("erase, operator stops") << 'G' << false << "bbt" << "CMD 1B " << 2;
     QTest::newRow("erase, operator goes on") << 'G' << true << "bbt" << "CMD 1B " << 2;
     QTest::newRow("program, operator stops") << 'D' << false << "program" << "CMD 1C " << 1;
@@ -291,14 +291,21 @@ void TestNandDetect::missingChip()
         // asked for three times more, then the read fails. A program is
         // refused by the empty socket's status and fails; an erase ends.
         if (op == 'A') {
-            QTRY_COMPARE_WITH_TIMEOUT(rig.Commands(from).filter(command).size(), count, 20000);
+            // The failure of the first block's read may or may not overtake
+            // the worker sending the second block's: only the first read
+            // command's attempts are certain.
             QTRY_VERIFY_WITH_TIMEOUT(rig.frame.failedCodes.contains('A'), 20000);
-        } else if (op == 'D') {
-            QTRY_VERIFY_WITH_TIMEOUT(rig.frame.failedCodes.contains('D'), 20000);
+            const QStringList reads = rig.Commands(from).filter(command);
+            QVERIFY(!reads.isEmpty());
+            QCOMPARE(reads.count(reads.first()), count);
+            QVERIFY(reads.size() <= 2 * count);
         } else {
-            QVERIFY(rig.frame.WaitForEnd(end));
+            if (op == 'D')
+                QTRY_VERIFY_WITH_TIMEOUT(rig.frame.failedCodes.contains('D'), 20000);
+            else
+                QVERIFY(rig.frame.WaitForEnd(end));
+            QCOMPARE(rig.Commands(from).filter(command).size(), count);
         }
-        QCOMPARE(rig.Commands(from).filter(command).size(), count);
         rig.frame.Stop();
     } else {
         QVERIFY(rig.frame.WaitUntilQuiet());
