@@ -204,9 +204,10 @@ void CMainFrame::OnChooseProgrammer()
     ProgrammerLine::Store(line);
     DeleteProgrammer();
     ProgrammerLine::Use(line);
-    LogMessage(Text(UI_PROGRAMMER_CHOSEN).arg(line.isEmpty() ? Text(UI_PROGRAMMER_FROM_CONFIG) : line));
+    // After the set-up, which starts the log of the new target afresh.
     if (FindByName(m_targetName))
         SetupTarget();
+    LogMessage(Text(UI_PROGRAMMER_CHOSEN).arg(line.isEmpty() ? Text(UI_PROGRAMMER_FROM_CONFIG) : line));
 }
 
 void CMainFrame::OnSelectDevice()
