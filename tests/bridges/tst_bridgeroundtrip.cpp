@@ -10,6 +10,7 @@
 
 #include "BridgeRig.h"
 #include "DeviceDatabase.h"
+#include "SimAdapterHost.h"
 #include "DeviceItemSPIFlash.h"
 #include "SpiSimSession.h"
 #include "UsbLibrary.h"
@@ -183,6 +184,22 @@ private slots:
         QCOMPARE(image.mid(top), data);
         QVERIFY(image.left(top) == old.left(top));
         QCOMPARE(m_disconnects, 0);
+    }
+
+    // A bridge carries an SPI module: a NAND target set-up is told it does
+    // not fit (the window then names the incompatible top module).
+    void nandTargetMeetsAnSpiModule()
+    {
+        QVERIFY(m_rig->Seat(EBridgeKind::Spidev, ChipOf(*Entry("W25Q128FV"), false)));
+        CSimAdapterHost host;
+        QVERIFY2(host.IsLoaded(), qPrintable(host.ErrorString()));
+        QVERIFY(host.Connect(CSimAdapterHost::FirmwareImage(0, 1)));
+        const QByteArray identity = host.Command(CSimAdapterHost::Packet({0x18}), 8, 2);
+        QCOMPARE(identity.size(), 8);
+        QCOMPARE(uint8_t(identity.at(3)), uint8_t(0x01));
+        QCOMPARE(host.Command(CSimAdapterHost::Packet({0x10, 0x00, 0x00}), 2, 2), QByteArray("\x00\x01", 2));
+        QCOMPARE(host.Command(CSimAdapterHost::Packet({0x10, 0x01, 0x01}), 2, 2), QByteArray("\x01\x01", 2));
+        host.Close();
     }
 
     void unplugDuringRead_data()
