@@ -128,6 +128,19 @@ void CSpiChip::Output(const CFrame &frame, size_t header, const uint8_t *data, s
     }
 }
 
+void CSpiChip::ReportStatus(const CFrame &frame, uint8_t status)
+{
+    // Every status poll brings a busy part one step nearer to ready.
+    Output(frame, 1, &status, 1, true);
+    if (m_busyPolls)
+        --m_busyPolls;
+}
+
+void CSpiChip::LatchWriteEnable(uint8_t opcode)
+{
+    m_writeEnabled = opcode == spiop::WriteEnable;
+}
+
 void CSpiChip::ReadOut(const CFrame &frame, size_t header, uint64_t linear, uint64_t wrap)
 {
     size_t i = 0;
@@ -177,16 +190,12 @@ void CSpiChip::FlashFrame(const CFrame &frame)
             value = m_status3;
         else if (opcode == spiop::ReadFlagStatus)
             value = uint8_t((m_busyPolls ? 0 : FlagReady) | (m_fourByte ? FlagFourByte : 0));
-        Output(frame, 1, &value, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, value);
         return;
     }
     case spiop::WriteEnable:
-        m_writeEnabled = true;
-        return;
     case spiop::WriteDisable:
-        m_writeEnabled = false;
+        LatchWriteEnable(opcode);
         return;
     case spiop::WriteStatus:
     case spiop::WriteStatus2:
@@ -354,10 +363,7 @@ void CSpiChip::At45Frame(const CFrame &frame)
         return;
     }
     if (opcode == spiop::At45ReadStatus) {
-        const uint8_t status = At45Status();
-        Output(frame, 1, &status, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, At45Status());
         return;
     }
     if (opcode == spiop::ReadSfdp) {
@@ -451,16 +457,12 @@ void CSpiChip::EepromFrame(const CFrame &frame)
         const uint8_t status = uint8_t((m_status & EepromWritableStatus) |
                                        (m_writeEnabled ? spiop::StatusWriteEnabled : 0) |
                                        (m_busyPolls ? spiop::StatusBusy : 0));
-        Output(frame, 1, &status, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, status);
         return;
     }
     case spiop::WriteEnable:
-        m_writeEnabled = true;
-        return;
     case spiop::WriteDisable:
-        m_writeEnabled = false;
+        LatchWriteEnable(opcode);
         return;
     case spiop::WriteStatus:
         if (m_writeEnabled && frame.writeCount >= 2) {

@@ -52,6 +52,10 @@ private:
     // (instruction, address, dummies).
     void ReadOut(const CFrame &frame, size_t header, uint64_t linear, uint64_t wrap);
     void Output(const CFrame &frame, size_t header, const uint8_t *data, size_t count, bool repeat);
+    // A status byte, repeated for as long as the frame reads.
+    void ReportStatus(const CFrame &frame, uint8_t status);
+    // Sets or clears the write-enable latch (write enable or write disable).
+    void LatchWriteEnable(uint8_t opcode);
     void FlashProgram(const CFrame &frame, size_t header, uint64_t linear);
     void FlashErase(uint64_t linear, uint64_t bytes);
     void At45Erase(EAt45Erase kind, uint64_t linear);
