@@ -322,12 +322,14 @@ void CSpiChip::FlashErase(uint64_t linear, uint64_t bytes)
 
 // --- AT45 DataFlash
 
-// Bit 7 ready, bits 5-2 the density, bit 0 set for binary (power-of-two) pages.
+// Bit 7 ready, bit 6 the last compare differed, bits 5-2 the density, bit 0
+// set for binary (power-of-two) pages.
 uint8_t CSpiChip::At45Status() const
 {
     const uint32_t binaryPage = m_at45ByteBits ? m_config.pageSize / 264 * 256 : m_config.pageSize;
     const uint32_t mbit = uint32_t(uint64_t(m_pages) * binaryPage * 8 >> 20);
-    return uint8_t((m_busyPolls ? 0 : spiop::At45StatusReady) | (At45DensityCode(mbit) << 2) |
+    return uint8_t((m_busyPolls ? 0 : spiop::At45StatusReady) | (m_at45Mismatch ? spiop::At45StatusCompareMismatch : 0) |
+                   (At45DensityCode(mbit) << 2) |
                    (m_at45ByteBits == 0 ? spiop::At45StatusBinaryPages : 0));
 }
 
@@ -380,9 +382,18 @@ void CSpiChip::At45Frame(const CFrame &frame)
     if (opcode == spiop::At45ProgramThroughBuffer1 || opcode == spiop::At45ProgramThroughBuffer2) {
         const uint64_t linear = At45Linear(field());
         const size_t header = 1 + At45AddressBytes;
-        if (frame.writeCount > header)
+        if (frame.writeCount > header) {
             ProgramPage(linear, frame.out + header, frame.writeCount - header, m_config.pageSize, true);
+            // The buffer keeps the page as it was meant to be, whether or
+            // not the array took it.
+            m_at45Buffers[opcode == spiop::At45ProgramThroughBuffer2] = m_page;
+        }
         StartBusy(m_config.busyPolls);
+        return;
+    }
+    if (opcode == spiop::At45CompareBuffer1 || opcode == spiop::At45CompareBuffer2) {
+        if (frame.writeCount >= 1 + At45AddressBytes)
+            At45Compare(m_at45Buffers[opcode == spiop::At45CompareBuffer2], At45Linear(field()));
         return;
     }
     if (opcode == spiop::At45ChipErase[0]) {
@@ -398,6 +409,15 @@ void CSpiChip::At45Frame(const CFrame &frame)
         return;
     }
     Unknown(opcode);
+}
+
+void CSpiChip::At45Compare(const std::vector<uint8_t> &buffer, uint64_t linear)
+{
+    const uint64_t base = linear / m_config.pageSize * m_config.pageSize;
+    std::vector<uint8_t> page(m_config.pageSize);
+    m_image->Read(base, page.data(), page.size());
+    m_at45Mismatch = buffer != page;
+    StartBusy(m_config.busyPolls);
 }
 
 void CSpiChip::At45Erase(EAt45Erase kind, uint64_t linear)
@@ -509,6 +529,7 @@ bool CSpiChip::ProgramPage(uint64_t linear, const uint8_t *data, size_t count, u
     const uint32_t start = uint32_t(linear - base);
     std::fill(m_touched.begin(), m_touched.end(), 0);
     m_image->Read(base, m_page.data(), pageBytes);
+    const bool worn = base / pageBytes == m_config.wornPage;
     bool erased = true;
     bool changed = false;
     for (size_t i = 0; i < count; ++i) {
@@ -524,7 +545,9 @@ bool CSpiChip::ProgramPage(uint64_t linear, const uint8_t *data, size_t count, u
         ++m_stats.programsNotErased;
     ++m_stats.pagesProgrammed;
     m_stats.bytesProgrammed += count;
-    return !changed || Store(base, m_page.data(), pageBytes);
+    // A worn page takes nothing and says nothing, as worn cells do: only a
+    // read-back finds it.
+    return !changed || worn || Store(base, m_page.data(), pageBytes);
 }
 
 bool CSpiChip::EraseRange(uint64_t offset, uint64_t count)
