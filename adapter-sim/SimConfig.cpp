@@ -215,6 +215,8 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.byteProgram); }},
         {"spi", "protect", "true or false: block protect bits set at power-up (default false)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.protect); }},
+        {"spi", "worn_page", "a page number: that page keeps its old contents when programmed (default none)",
+         [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 0xFFFFFFFEu, c.spi.wornPage); }},
         {"spi", "busy_polls", "status reads from 0 to 1000 a page program stays busy (default 2)",
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 1000, c.spi.busyPolls); }},
         {"spi", "image", "a file path or nothing",

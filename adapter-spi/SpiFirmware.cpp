@@ -444,17 +444,8 @@ bool CSpiFirmware::ProgramPage(const CProgramPlan &plan, uint32_t index, const u
         return false;
     const uint64_t linear = plan.start + uint64_t(index) * plan.pageBytes;
     const size_t header = 1 + size_t(plan.addressBytes);
-    if (m_algorithm == EAlgorithm::At45) {
-        // One transaction: the page is erased and programmed from the buffer
-        // when chip select rises, so it cannot be split.
-        if (m_bus->MaxWrite() && m_bus->MaxWrite() < header + plan.pageBytes)
-            return false;
-        std::vector<uint8_t> out(1);
-        uint8_t opcode = plan.opcode;
-        PutAddress(out, opcode, plan.addressBytes, linear);
-        out.insert(out.end(), data, data + plan.pageBytes);
-        return Transfer(out) && WaitReady(plan.poll, m_limits.program);
-    }
+    if (m_algorithm == EAlgorithm::At45)
+        return ProgramAt45Page(plan, linear, data);
     // Serial flash and EEPROMs: write enable, program, wait, and check the
     // part took it; a bus that moves less at once gets shorter programs.
     const size_t most = m_bus->MaxWrite() > header ? m_bus->MaxWrite() - header : plan.pageBytes;
@@ -469,6 +460,28 @@ bool CSpiFirmware::ProgramPage(const CProgramPlan &plan, uint32_t index, const u
         done += n;
     }
     return ok;
+}
+
+// One transaction: the page is erased and programmed from buffer 1 when chip
+// select rises, so it cannot be split. The part has no program-failed bit:
+// the page is compared with the buffer it was programmed from, and a page
+// that did not take its data reads back as a mismatch.
+bool CSpiFirmware::ProgramAt45Page(const CProgramPlan &plan, uint64_t linear, const uint8_t *data)
+{
+    const size_t header = 1 + size_t(plan.addressBytes);
+    if (m_bus->MaxWrite() && m_bus->MaxWrite() < header + plan.pageBytes)
+        return false;
+    std::vector<uint8_t> out(1);
+    uint8_t opcode = plan.opcode;
+    PutAddress(out, opcode, plan.addressBytes, linear);
+    out.insert(out.end(), data, data + plan.pageBytes);
+    if (!Transfer(out) || !WaitReady(plan.poll, m_limits.program))
+        return false;
+    std::vector<uint8_t> compare(1);
+    uint8_t compareOpcode = spiop::At45CompareBuffer1;
+    PutAddress(compare, compareOpcode, plan.addressBytes, linear);
+    return Transfer(compare) && WaitReady(plan.poll, m_limits.program) &&
+           (ReadStatus(spiop::At45ReadStatus) & spiop::At45StatusCompareMismatch) == 0 && !m_busFailed;
 }
 
 // --- erase

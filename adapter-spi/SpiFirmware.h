@@ -84,6 +84,7 @@ public:
     bool ProgramPage(const CProgramPlan &plan, uint32_t index, const uint8_t *data);
 
 private:
+    bool ProgramAt45Page(const CProgramPlan &plan, uint64_t linear, const uint8_t *data);
     struct CAt45Layout
     {
         uint32_t pageBytes = 528;
