@@ -16,10 +16,12 @@ struct CMessageQueue
     std::deque<std::string> lines;
 };
 
+// Never destroyed: adapters closing at process exit may still have
+// something to say.
 CMessageQueue &Messages()
 {
-    static CMessageQueue queue;
-    return queue;
+    static CMessageQueue *queue = new CMessageQueue;
+    return *queue;
 }
 
 } // namespace
