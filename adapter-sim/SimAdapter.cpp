@@ -105,6 +105,7 @@ int32_t CSimAdapter::Open()
 
 void CSimAdapter::Close()
 {
+    m_chip->Release();
     m_trace.Close();
     DropPending();
     m_open = false;
