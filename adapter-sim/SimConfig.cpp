@@ -135,6 +135,10 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { c.adapter.trace = v; return true; }},
         {"adapter", "stats", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.adapter.stats = v; return true; }},
+        // Checked when the adapter is built: a mistyped programmer must fail
+        // loudly, never fall back to the simulated adapter.
+        {"adapter", "programmer", "sim, serprog:PORT, ch341a or spidev:NODE (default sim)",
+         [](const std::string &v, CSimConfig &c) { c.adapter.programmer = v; return true; }},
 
         {"nand", "id", "1 to 8 hex bytes (default EC F1 00 95 41 00)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseHexBytes(v, 1, 8), c.nand.id); }},

@@ -31,6 +31,7 @@ struct CAdapterConfig
     uint64_t replyFailEvery = 0;
     std::string trace;
     std::string stats;
+    std::string programmer;  // which programmer the library drives; empty: the simulated one
 };
 
 struct CWeakBit
