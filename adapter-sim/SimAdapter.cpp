@@ -101,9 +101,9 @@ int32_t CSimAdapter::Open()
 
 void CSimAdapter::Close()
 {
-    m_chip->Release();
     m_trace.Close();
     DropPending();
+    m_chip->Release();
     m_open = false;
     m_stats.WriteTo(m_config.adapter.stats);
 }
