@@ -64,6 +64,8 @@ void CBridgeAdapter::Close()
 {
     m_trace.Close();
     DropPending();
+    if (m_spi)
+        m_spi->Release();
     m_open = false;
     m_stats.WriteTo(m_config.stats);
 }

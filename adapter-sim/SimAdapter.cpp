@@ -103,6 +103,7 @@ void CSimAdapter::Close()
 {
     m_trace.Close();
     DropPending();
+    m_chip->Release();
     m_open = false;
     m_stats.WriteTo(m_config.adapter.stats);
 }

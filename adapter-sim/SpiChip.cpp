@@ -21,7 +21,7 @@ constexpr uint8_t FlashWritableStatus = 0xBC;   // SRP, BP3-BP0
 constexpr uint8_t EepromWritableStatus = 0x8C;  // WPEN, BP1, BP0
 constexpr uint8_t FlagReady = 0x80;
 constexpr uint8_t FlagFourByte = 0x01;
-constexpr uint8_t BankFourByte = 0x80;
+
 constexpr uint8_t ProtectAll = 0x1C;
 
 // AT45 pages of 264, 528 or 1056 bytes are addressed as page << bits | byte
@@ -215,14 +215,14 @@ void CSpiChip::FlashFrame(const CFrame &frame)
         StartBusy(m_config.busyPolls);
         return;
     case spiop::BankRegisterRead: {
-        const uint8_t bank = m_fourByte ? BankFourByte : 0;
+        const uint8_t bank = m_fourByte ? spiop::BankRegisterFourByte : 0;
         Output(frame, 1, &bank, 1, true);
         return;
     }
     case spiop::BankRegisterWrite:
         if (!large)
             break;
-        m_fourByte = frame.writeCount >= 2 && (frame.out[1] & BankFourByte);
+        m_fourByte = frame.writeCount >= 2 && (frame.out[1] & spiop::BankRegisterFourByte);
         return;
     case spiop::Enter4ByteMode:
     case spiop::Exit4ByteMode:

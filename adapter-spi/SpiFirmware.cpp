@@ -275,7 +275,8 @@ void CSpiFirmware::Configure(const CPacket &packet)
         std::vector<uint8_t> out{instruction};
         for (size_t i = 0; i < count; ++i)
             out.push_back(packet.At(at + 3 + i));
-        Transfer(out);
+        if (Transfer(out))
+            NoteFourByteEntry(instruction, out);
         if (m_algorithm != EAlgorithm::At45)
             WaitReady(CPoll(), m_limits.configure);
         wrote = true;
@@ -285,6 +286,33 @@ void CSpiFirmware::Configure(const CPacket &packet)
     // so nothing stays armed for a stray instruction.
     if (wrote && m_algorithm != EAlgorithm::At45)
         Transfer({spiop::WriteDisable});
+}
+
+void CSpiFirmware::NoteFourByteEntry(uint8_t instruction, const std::vector<uint8_t> &out)
+{
+    if (m_algorithm != EAlgorithm::Flash)
+        return;
+    if (instruction == spiop::Enter4ByteMode)
+        m_fourByteEntry = EFourByteEntry::Instruction;
+    else if (instruction == spiop::Exit4ByteMode)
+        m_fourByteEntry = EFourByteEntry::None;
+    else if (instruction == spiop::BankRegisterWrite && out.size() > 1)
+        m_fourByteEntry = (out[1] & spiop::BankRegisterFourByte) ? EFourByteEntry::BankRegister : EFourByteEntry::None;
+}
+
+void CSpiFirmware::Release()
+{
+    if (m_fourByteEntry == EFourByteEntry::None || m_busFailed)
+        return;
+    // Some parts take the mode change only with the write latch set; the
+    // others ignore the latch here.
+    Transfer({spiop::WriteEnable});
+    if (m_fourByteEntry == EFourByteEntry::Instruction)
+        Transfer({spiop::Exit4ByteMode});
+    else
+        Transfer({spiop::BankRegisterWrite, 0x00});
+    Transfer({spiop::WriteDisable});
+    m_fourByteEntry = EFourByteEntry::None;
 }
 
 // --- addresses

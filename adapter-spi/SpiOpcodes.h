@@ -19,6 +19,7 @@ constexpr uint8_t WriteStatus2 = 0x31;
 constexpr uint8_t WriteStatus3 = 0x11;
 constexpr uint8_t BankRegisterRead = 0x16;
 constexpr uint8_t BankRegisterWrite = 0x17;  // bit 7: four-byte addresses
+constexpr uint8_t BankRegisterFourByte = 0x80;
 constexpr uint8_t Enter4ByteMode = 0xB7;
 constexpr uint8_t Exit4ByteMode = 0xE9;
 constexpr uint8_t ReadSfdp = 0x5A;

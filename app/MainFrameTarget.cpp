@@ -279,6 +279,10 @@ void CMainFrame::OnAdapterState(bool connected)
         // end any more: it failed.
         if (m_opEnd != 0 || g_cmdProcessor.awaitCode() != 0)
             FailOperation(g_cmdProcessor.awaitCode(), Text(OutcomeText::LinkLost));
+        // Until the adapter answers again nothing is started on it: the
+        // commands of an operation queued now would belong to the lost
+        // connection and be dropped, leaving the operation without an end.
+        m_adapterReady = false;
         // The worker lost the adapter and keeps looking for it; the status
         // bar says so. The wait box belongs to the reconnect sequence alone.
         ShowAdapterGone();

@@ -90,6 +90,7 @@ const AddedUiText s_addedTexts[] = {
     {369, "%1 cannot be used: its geometry (%2) is not one of a NAND chip"},
     {370, "%2 could not be written at address 0x%1 (disk full?); the part read is kept as %3"},
     {371, "%2 could not be written at address 0x%1 (disk full?); the file was removed"},
+    {372, "The chip's ID did not arrive; the operation did not start"},
 
     {0, nullptr} // end marker, not a text
 };

@@ -615,7 +615,8 @@ private slots:
         QCOMPARE(fields, idFields);
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(AppDirectory(DIR_CONFIG) + file)}));
         const QStringList definitionLines = LogLines(*window).filter(QStringLiteral("ID1="));
-        QVERIFY2(!definitionLines.isEmpty() && definitionLines.back().contains("ID1=\"efh\""), qPrintable(LogLines(*window).join(" | ")));
+        QVERIFY2(!definitionLines.isEmpty() && definitionLines.back().contains("ID1=\"efh\""),
+                 qPrintable(LogLines(*window).join('\n')));
     }
 
     void aboutBox()
