@@ -135,6 +135,8 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { c.adapter.trace = v; return true; }},
         {"adapter", "stats", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.adapter.stats = v; return true; }},
+        {"adapter", "socket", "a file path or nothing",
+         [](const std::string &v, CSimConfig &c) { c.adapter.socket = v; return true; }},
 
         {"nand", "id", "1 to 8 hex bytes (default EC F1 00 95 41 00)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseHexBytes(v, 1, 8), c.nand.id); }},
@@ -277,6 +279,8 @@ CSimConfig CConfigReader::Read(const std::string &text)
 {
     CSimConfig config;
     config.source = m_source;
+    config.text = text;
+    config.baseDir = m_baseDir;
     const CIniFile ini = CIniFile::Parse(text);
     for (const CIniProblem &problem : ini.Problems())
         Report(problem.line, problem.text);
@@ -285,6 +289,7 @@ CSimConfig CConfigReader::Read(const std::string &text)
     CheckSpi(config);
     config.adapter.trace = ResolvePath(config.adapter.trace);
     config.adapter.stats = ResolvePath(config.adapter.stats);
+    config.adapter.socket = ResolvePath(config.adapter.socket);
     config.nand.image = ResolvePath(config.nand.image);
     config.spi.image = ResolvePath(config.spi.image);
     return config;
