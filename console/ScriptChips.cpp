@@ -235,6 +235,20 @@ bool CCmdProcessor::StampSerial()
     image->WriteAt(reinterpret_cast<const uint8_t *>(bytes->constData()), image->GetBaseAddress() + m_serial->Offset(),
                    uint32_t(bytes->size()));
     image->Unlock();
+    // A buffer kept in the operator's image file takes no changes: the
+    // number must be seen in the buffer, or the chip would get none.
+    QByteArray check(bytes->size(), 0);
+    image->Read(m_serial->Offset(), reinterpret_cast<uint8_t *>(check.data()), uint64_t(check.size()));
+    if (check != *bytes) {
+        const QString failure = Text(ProductionText::SerialOutside).arg(QString::number(m_serial->Offset(), 16).toUpper());
+        LogString(failure);
+        COperationOutcome outcome;
+        outcome.result = COperationOutcome::EResult::Failed;
+        outcome.operation = QStringLiteral("Serial");
+        outcome.reason = failure;
+        m_report.NoteOutcome(outcome);
+        return false;
+    }
     Frame()->BufferChanged(image);
     m_stampedSerial = value;
     m_report.NoteSerial(m_serial->Text(value));
