@@ -19,6 +19,7 @@ enum : int {
     UI_UNEXPECTED_ARGUMENT = 357,
     UI_OPTION_TAKES_NO_VALUE = 358,
     UI_TOOLKIT_OPTIONS = 359,
+    UI_OPTION_PROGRAMMER = 247,
 };
 
 // Options of other areas are added here, each with its text from the area's
@@ -26,6 +27,7 @@ enum : int {
 const SCommandLineOption s_options[] = {
     {"help", 'h', nullptr, UI_OPTION_HELP},
     {"version", 'v', nullptr, UI_OPTION_VERSION},
+    {"programmer", 'p', "LINE", UI_OPTION_PROGRAMMER},
 
     // Runs without a window (production lines, CI).
     {"headless", 0, nullptr, HeadlessText::OptionHeadless},

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "HeadlessRun.h"
 #include "MainFrame.h"
+#include "ProgrammerLine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,8 @@ int main(int argc, char *argv[])
     }
     if (AnswersInformationOption(commandLine, program))
         return 0;
+    // Before the window starts the programmer's worker.
+    ProgrammerLine::UseAtStartup(commandLine.IsSet("programmer"), commandLine.Value("programmer"));
     if (commandLine.IsSet("headless")) {
         SHeadlessOptions options;
         QString error;

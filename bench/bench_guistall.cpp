@@ -44,13 +44,19 @@ public:
         m_timer.setInterval(kTickMs);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const qint64 now = m_clock.nsecsElapsed();
-            m_lateness.push_back(double(now - m_last) / 1e6 - kTickMs);
+            const double late = double(now - m_last) / 1e6 - kTickMs;
+            if (late > m_worst) {
+                m_worst = late;
+                m_worstAt = double(now) / 1e9;
+            }
+            m_lateness.push_back(late);
             m_last = now;
         });
     }
     void Start()
     {
         m_lateness.clear();
+        m_worst = m_worstAt = 0;
         m_clock.start();
         m_last = 0;
         m_timer.start();
@@ -63,8 +69,10 @@ public:
         if (sorted.empty())
             return;
         const auto at = [&](double share) { return sorted[size_t(share * double(sorted.size() - 1))]; };
-        std::printf("%-8s %7.2f s, %zu ticks: longest stall %.1f ms, 99.9%% %.1f ms, 99%% %.1f ms, median %.2f ms\n", what,
-                    double(m_clock.elapsed()) / 1000, sorted.size(), sorted.back(), at(0.999), at(0.99), at(0.5));
+        std::printf("%-8s %7.2f s, %zu ticks: longest stall %.1f ms (ending at %.2f s), 99.9%% %.1f ms, 99%% %.1f ms, "
+                    "median %.2f ms\n",
+                    what, double(m_clock.elapsed()) / 1000, sorted.size(), sorted.back(), m_worstAt, at(0.999), at(0.99),
+                    at(0.5));
     }
 
 private:
@@ -72,6 +80,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     std::vector<double> m_lateness;
+    double m_worst = 0, m_worstAt = 0;
 };
 
 double ThreadCpuMs()
@@ -100,6 +109,7 @@ public:
         if (m_recording && spent > m_longest) {
             m_longest = spent;
             m_longestKind = int(event->type());
+            m_longestReceiver = receiver ? receiver->metaObject()->className() : "";
         }
         m_total += m_recording ? spent : 0;
         return handled;
@@ -109,11 +119,12 @@ public:
         m_recording = true;
         m_longest = m_total = 0;
         m_longestKind = 0;
+        m_longestReceiver.clear();
     }
     void Print(const char *what)
     {
-        std::printf("%-8s GUI thread CPU: longest event %.1f ms (event type %d), %.0f ms in all\n", what, m_longest,
-                    m_longestKind, m_total);
+        std::printf("%-8s GUI thread CPU: longest event %.1f ms (event type %d to a %s), %.0f ms in all\n", what,
+                    m_longest, m_longestKind, m_longestReceiver.constData(), m_total);
         m_recording = false;
     }
 
@@ -123,6 +134,7 @@ private:
     double m_longest = 0;
     double m_total = 0;
     int m_longestKind = 0;
+    QByteArray m_longestReceiver;
 };
 
 // Runs one console line as a script does and waits for its completion code.

@@ -20,6 +20,36 @@ bool IsUpperAsciiLetter(QChar c)
     return c >= QLatin1Char('A') && c <= QLatin1Char('Z');
 }
 
+// The search text of a key: its keyword and the opening quote, upper-cased
+// unless the key keeps its case. Built once.
+const QString &SearchKey(int index, bool keepsCase)
+{
+    static const auto keys = [] {
+        std::array<std::array<QString, 2>, KEY_COUNT> built;
+        for (int i = 0; i < KEY_COUNT; ++i) {
+            const QString key = QString::fromLatin1(g_keywords[size_t(i)]) + QStringLiteral("=\"");
+            built[size_t(i)] = {key.toUpper(), key};
+        }
+        return built;
+    }();
+    return keys[size_t(index)][keepsCase ? 1 : 0];
+}
+
+// A list line is asked for one key after another: its upper-cased copy is
+// made once per line, not once per key. The cache holds a reference to the
+// line's text, so the same text pointer means the same line.
+const QString &UpperCased(const QString &line)
+{
+    thread_local QString source;
+    thread_local QString upper;
+    const bool same = line.constData() == source.constData() && line.size() == source.size();
+    if (!same || source.isNull() != line.isNull()) {
+        source = line;
+        upper = line.toUpper();
+    }
+    return upper;
+}
+
 } // namespace
 
 QString DeviceKeyword(int index)
@@ -33,28 +63,26 @@ bool GetAttribute(const QString &line, int index, QString *text, int *number)
 {
     if (index < 0 || index >= KEY_COUNT)
         return false;
-    QString work = line;
-    QString key = DeviceKeyword(index) + QStringLiteral("=\"");
-    if (!KeepsCase(index)) {
-        work = work.toUpper();
-        key = key.toUpper();
-    }
+    // Keys match in any case: the line is searched upper-cased (and the value
+    // comes from that copy), except for the keys whose value keeps its case.
+    const bool keepsCase = KeepsCase(index);
+    const QString &work = keepsCase ? line : UpperCased(line);
+    const QString &key = SearchKey(index, keepsCase);
 
-    qsizetype pos = work.indexOf(key);
     // A letter right before the match means it is the tail of a longer key;
-    // spoil that occurrence and look again from the start.
-    while (pos > 0 && IsUpperAsciiLetter(work.at(pos - 1))) {
-        work.replace(pos, 2, QStringLiteral("*"));
-        pos = work.indexOf(key);
-    }
+    // the next occurrence is looked at. (Occurrences of a key never overlap:
+    // its only quote is its last character.)
+    qsizetype pos = work.indexOf(key);
+    while (pos > 0 && IsUpperAsciiLetter(work.at(pos - 1)))
+        pos = work.indexOf(key, pos + 1);
     if (pos < 0)
         return false;
 
     const qsizetype start = pos + key.size();
     const qsizetype end = work.indexOf(QLatin1Char('"'), start);
-    const QString value = end < 0 ? work.mid(start) : work.mid(start, end - start);
+    const QStringView value = end < 0 ? QStringView(work).mid(start) : QStringView(work).mid(start, end - start);
     if (text) {
-        *text = value;
+        *text = value.toString();
         return true;
     }
     if (number) {

@@ -15,6 +15,7 @@
 #include "FrameServices.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
+#include "OutcomeTexts.h"
 
 #include <QStringList>
 
@@ -149,8 +150,15 @@ void CNandProgrammer::askForParameterPage(const ChipId &id)
 
 bool CNandProgrammer::onOperationId(const CProgMessage &message)
 {
-    if (!message.data || message.size < 1)
+    if (message.lost || !message.data || message.size < 1) {
+        // Without the chip's answer the operation cannot start; it ends
+        // failed, so a script waiting for it does not wait for ever.
+        const int code = message.tag == Adapter::Tag::EraseOpId     ? EraseCode
+                         : message.tag == Adapter::Tag::ProgramOpId ? ProgramCode
+                                                                    : m_opCode;
+        Frame()->FailOperation(uint8_t(code), Text(OutcomeText::IdCheckLost));
         return false;
+    }
     // No chip answers with 0xFF: the operator decides whether to go on.
     if (message.data[0] == 0xFF
         && !Frame()->AskYesNo(Text(NandTextId::AreYouSure), Text(NandTextId::CheckPins))) {

@@ -71,13 +71,16 @@ bool CSpiProgrammer::handleMessage(CProgMessage *message)
     case Adapter::Tag::ParamPage:
         return OnSelfDescription(*message);
     case Adapter::Tag::ReadOpId:
-        QueueReadBatch(*message);
+        if (!FailedWithoutId(*message))
+            QueueReadBatch(*message);
         return false;
     case Adapter::Tag::EraseOpId:
-        QueueEraseBatch(*message);
+        if (!FailedWithoutId(*message))
+            QueueEraseBatch(*message);
         return false;
     case Adapter::Tag::ProgramOpId:
-        OnProgramId(*message);
+        if (!FailedWithoutId(*message))
+            OnProgramId(*message);
         return false;
     case Adapter::Tag::ReadData:
         OnReadData(*message);
@@ -100,6 +103,16 @@ bool CSpiProgrammer::handleMessage(CProgMessage *message)
     default:
         return false;
     }
+}
+
+// Without the chip's answer to the ID check the operation cannot start: it
+// ends failed, so a script waiting for it does not wait for ever.
+bool CSpiProgrammer::FailedWithoutId(const CProgMessage &id)
+{
+    if (!id.lost && id.data)
+        return false;
+    Frame()->FailOperation(uint8_t(m_opCode), Text(OutcomeText::IdCheckLost));
+    return true;
 }
 
 static QString IdText(const uint8_t *id)

@@ -86,6 +86,7 @@ private:
     bool OnDetectedId(const CProgMessage &message);
     void OnAt45Status(const CProgMessage &message) const;
     bool OnSelfDescription(const CProgMessage &message);
+    bool FailedWithoutId(const CProgMessage &id);
     void QueueReadBatch(const CProgMessage &id);
     void QueueEraseBatch(const CProgMessage &id);
     void OnProgramId(const CProgMessage &id);

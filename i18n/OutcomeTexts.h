@@ -26,6 +26,7 @@ inline constexpr int BadTargetBlockSkipped = 205;
 inline constexpr int ReadBeforeProgram = 206;
 inline constexpr int SectorsToErase = 207;
 inline constexpr int LinkLost = 208;
+inline constexpr int IdCheckLost = 372;
 } // namespace OutcomeText
 
 // The operation a completion code stands for, as the log names it; the code

@@ -133,6 +133,29 @@ private slots:
         QVERIFY(at("No adapter answers; still looking for one") < at("Adapter answers again"));
     }
 
+    // With the adapter gone, operations are refused at once (a read-type
+    // one with CMD_FAILED, a write with the busy line): their commands would
+    // belong to the lost connection and be dropped, and a script waiting
+    // for them would wait for ever.
+    void operationsRefusedWhileAdapterIsGone()
+    {
+        m_rig.UseChip("[adapter]\nmodule=nand\nlink_mbps=40\nunplug_after_commands=40\nreplug_ms=600000\n"
+                      "[nand]\nimage=@IMAGE@\n");
+        m_rig.Start("K9F1G08U0E");
+        m_rig.WaitConnected();
+        if (QTest::currentTestFailed())
+            return;
+        AnswerNextFileDialog(m_dir.filePath("cut-off-read.bin"));
+        g_cmdProcessor.RunCommand("read ");
+        QTRY_COMPARE_WITH_TIMEOUT(Window().ConnectionLabel()->State(), 0, OPERATION_MS);
+        QVERIFY(!Window().IsAdapterReady());
+        QCOMPARE(g_cmdProcessor.RunCommand("verify "), int(CMD_FAILED));
+        const int busyBefore = LinesOf("Busy");
+        QCOMPARE(g_cmdProcessor.RunCommand("erase "), int(CMD_DONE));
+        QCOMPARE(LinesOf("Busy"), busyBefore + 1);
+        QCOMPARE(g_cmdProcessor.awaitCode(), 0);
+    }
+
     // The operator cancels a read's save dialog: the read says so and ends,
     // with no time as if it had read, no file anywhere, and the window takes
     // the next operation.

@@ -91,7 +91,7 @@ bool CNandRig::Start(const CSimNand &chip, const QStringList &deviceLines, const
     m_engine = std::make_unique<CNandProgrammer>(device);
     frame.Attach(m_engine.get());
     m_engine->start();
-    if (!frame.WaitForReady()) {
+    if (!frame.WaitForReady(readyTimeoutMs)) {
         m_error = "the adapter never became ready";
         return false;
     }

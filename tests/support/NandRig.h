@@ -81,6 +81,8 @@ public:
     QString NewPath(const QString &stem);
 
     COperationFrame frame;
+    // How long Start waits for the adapter to become ready.
+    int readyTimeoutMs = 20000;
 
 private:
     QString m_dir;

@@ -6,6 +6,7 @@
 #include "DeviceItem.h"
 #include "MemoryNode.h"
 #include "NandWindowLink.h"
+#include "OutcomeTexts.h"
 #include "ProgMessage.h"
 #include "Programmer.h"
 #include "UiText.h"
@@ -25,6 +26,7 @@ constexpr int ProgramTimeText = 60; // "Program time"
 constexpr int CompareOkText = 67;   // "Compare data OK"
 constexpr int BlankedText = 71;     // "Flash blanked"
 constexpr int BusyText = 74;        // "Busy"
+constexpr int LinkLostText = OutcomeText::LinkLost;
 
 // The top byte of the adapter's serial number names the fitted top module;
 // the target setup tells the adapter whether it is the NAND one.
@@ -121,7 +123,15 @@ bool COperationFrame::WaitForIdle(int timeoutMs)
 
 void COperationFrame::OnAdapterState(bool connected)
 {
-    if (!connected || !m_programmer)
+    if (!connected) {
+        // As in the window: an operation that was followed, or one a script
+        // waits for, cannot end any more once the link is gone.
+        if (m_programmer && (opEnd != 0 || awaitedCode != 0))
+            FailOperation(uint8_t(awaitedCode), Text(LinkLostText));
+        ready = false;
+        return;
+    }
+    if (!m_programmer)
         return;
     ready = true;
     setTargetReply.clear();
@@ -223,6 +233,11 @@ void COperationFrame::Stop()
 void COperationFrame::FailOperation(uint8_t code, const QString &reason, bool, uint64_t)
 {
     log << reason;
+    RecordFailure(code, reason);
+}
+
+void COperationFrame::RecordFailure(uint8_t code, const QString &reason)
+{
     failures << reason;
     failedCodes += char(code);
     Stop();
@@ -355,7 +370,8 @@ void COperationFrame::VerifyProgressAt(uint32_t position, uint32_t count, uint64
     const uint64_t stateCount = BadBlockStateCount(badBlocks);
     const CBlockGeometry geometry = NandBlockGeometry(device, stateCount);
     if (!buffer->Compare(chipAddress, chipBytes, chipData, stateCount ? badBlocks : nullptr, &geometry)) {
-        Stop();
+        // The buffer logged the failing address; the verify ended failed.
+        RecordFailure('B', CMemoryNode::LastCompareFailure());
         return;
     }
     const uint32_t end = position + count;
@@ -373,7 +389,8 @@ void COperationFrame::BlankProgress(uint32_t position, uint32_t count, bool ok)
     if (opEnd == 0)
         return;
     if (!ok) {
-        Stop();
+        // The engine logged where the chip holds data.
+        RecordFailure('K', log.isEmpty() ? QString() : log.last());
         return;
     }
     const uint32_t end = position + count;

@@ -135,6 +135,8 @@ private:
     void NotePosition(uint32_t end);
     void EndOperation(const QString &what);
     void NoteEnd(const QString &what);
+    // An operation ended failed for a reason that is already in the log.
+    void RecordFailure(uint8_t code, const QString &reason);
     CNandWindowLink *Link() const;
     uint64_t BadBlockStateCount(const uint32_t *badBlocks) const;
 
