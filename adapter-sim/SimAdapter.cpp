@@ -56,8 +56,10 @@ std::unique_ptr<CImageFile> OpenImage(const std::string &configured, const std::
 } // namespace
 
 CSimAdapter::CSimAdapter(const CSimConfig &config)
-    : m_config(config), m_trace(config.adapter.trace), m_link(config.adapter), m_chip(MakeChip())
+    : m_config(config), m_trace(config.adapter.trace), m_link(config.adapter), m_socket(config.adapter.socket),
+      m_chip(MakeChip())
 {
+    FollowSocket();
 }
 
 CSimAdapter::~CSimAdapter()
@@ -69,7 +71,7 @@ CSimAdapter::~CSimAdapter()
 std::unique_ptr<CChip> CSimAdapter::MakeChip()
 {
     const EModule module = m_config.adapter.module;
-    if (module == EModule::None)
+    if (module == EModule::None || m_socketEmpty)
         return std::make_unique<CEmptySocket>(m_stats);
     const bool nand = module == EModule::Nand;
     const uint64_t size = nand ? NandChipBytes(m_config.nand) : m_config.spi.size;
@@ -89,6 +91,24 @@ std::unique_ptr<CChip> CSimAdapter::MakeChip()
     xrspi::CPollLimits limits;
     limits.maxPolls = SimulatedPollBudget;
     return xrspi::MakeSpiFirmware(std::move(chip), m_stats, limits);
+}
+
+void CSimAdapter::FollowSocket()
+{
+    const std::optional<std::string> text = m_socket.Changed();
+    if (!text)
+        return;
+    m_socketEmpty = CSocketFile::Blank(*text);
+    if (!m_socketEmpty) {
+        const CSimConfig seated = ParseConfig(m_config.text + "\n" + *text, m_socket.Path(), m_config.baseDir);
+        m_config.nand = seated.nand;
+        m_config.spi = seated.spi;
+    }
+    // A transfer of the chip that left ends with it.
+    DropPending();
+    m_chip = MakeChip();
+    if (m_algorithm)
+        m_chip->SelectAlgorithm(*m_algorithm);
 }
 
 int32_t CSimAdapter::Open()
@@ -121,8 +141,10 @@ int32_t CSimAdapter::LoadFirmware(const uint8_t *data, uint8_t mode)
         // new device: every open handle is gone.
         DropPending();
         m_firmware = image;
-        if (image.tagged && image.kind == fwrecord::KindSpi)
+        if (image.tagged && image.kind == fwrecord::KindSpi) {
             m_chip->SelectAlgorithm(image.index);
+            m_algorithm = image.index;
+        }
         m_open = false;
         m_link.StartReenumeration();
         ++m_stats.firmwareLoads;
@@ -192,6 +214,7 @@ int32_t CSimAdapter::Send(int32_t pipeNumber, const uint8_t *data, int32_t lengt
         return -1;
     }
     DropPending();
+    FollowSocket();
     ++m_stats.commands;
     HandleCommand(CPacket(data, size_t(length)));
     return length;
@@ -233,8 +256,10 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
     switch (packet.Code()) {
     case cmd::SetTarget:
         m_reply = std::make_unique<CBytesReply>(SetTargetReply(m_config.adapter, m_config.adapter.module, packet));
-        if (packet.At(settarget::Family) == settarget::FamilySpi)
+        if (packet.At(settarget::Family) == settarget::FamilySpi) {
             m_chip->SelectAlgorithm(packet.At(settarget::Algorithm));
+            m_algorithm = packet.At(settarget::Algorithm);
+        }
         return;
     case cmd::Status:
         m_reply = std::make_unique<CBytesReply>(std::vector<uint8_t>{uint8_t(m_chip->Seated() ? 1 : 0), 0});

@@ -8,6 +8,7 @@
 #include "Firmware.h"
 #include "Link.h"
 #include "SimConfig.h"
+#include "SocketFile.h"
 #include "Trace.h"
 
 #include <memory>
@@ -37,11 +38,16 @@ private:
     void DropPending();
     void HandleCommand(const CPacket &packet);
     std::unique_ptr<CChip> MakeChip();
+    // Seats what the socket file says, when it changed.
+    void FollowSocket();
 
     CSimConfig m_config;
     CStats m_stats;
     CTrace m_trace;
     CLink m_link;
+    CSocketFile m_socket;
+    bool m_socketEmpty = false;          // the socket file says nothing is seated
+    std::optional<int> m_algorithm;      // the SPI algorithm last selected, for a chip seated later
     std::unique_ptr<CChip> m_chip;
     std::unique_ptr<CReply> m_reply;       // refers to the chip: declared after it
     std::unique_ptr<CDataSink> m_sink;

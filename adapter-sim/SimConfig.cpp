@@ -135,6 +135,8 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { c.adapter.trace = v; return true; }},
         {"adapter", "stats", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.adapter.stats = v; return true; }},
+        {"adapter", "socket", "a file path or nothing",
+         [](const std::string &v, CSimConfig &c) { c.adapter.socket = v; return true; }},
         // Checked when the adapter is built: a mistyped programmer must fail
         // loudly, never fall back to the simulated adapter.
         {"adapter", "programmer", "sim, serprog:PORT, ch341a or spidev:NODE (default sim)",
@@ -283,6 +285,8 @@ CSimConfig CConfigReader::Read(const std::string &text)
 {
     CSimConfig config;
     config.source = m_source;
+    config.text = text;
+    config.baseDir = m_baseDir;
     const CIniFile ini = CIniFile::Parse(text);
     for (const CIniProblem &problem : ini.Problems())
         Report(problem.line, problem.text);
@@ -291,6 +295,7 @@ CSimConfig CConfigReader::Read(const std::string &text)
     CheckSpi(config);
     config.adapter.trace = ResolvePath(config.adapter.trace);
     config.adapter.stats = ResolvePath(config.adapter.stats);
+    config.adapter.socket = ResolvePath(config.adapter.socket);
     config.nand.image = ResolvePath(config.nand.image);
     config.spi.image = ResolvePath(config.spi.image);
     return config;

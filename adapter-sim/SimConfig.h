@@ -31,6 +31,7 @@ struct CAdapterConfig
     uint64_t replyFailEvery = 0;
     std::string trace;
     std::string stats;
+    std::string socket;  // file that says what sits in the socket now; empty = the chip below, for good
     std::string programmer;  // which programmer the library drives; empty: the simulated one
 };
 
@@ -81,6 +82,8 @@ struct CSimConfig
     CNandConfig nand;
     CSpiConfig spi;
     std::string source;  // the INI file read, empty for built-in defaults
+    std::string text;    // the INI text read, which a socket file's chip sections go on top of
+    std::string baseDir; // relative paths are taken from here
 };
 
 // Reads an INI text. Every problem is reported once on stderr (named after

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "ProductInfo.h"
+#include "ProductionTexts.h"
 #include "UiText.h"
 
 #include <algorithm>
@@ -27,6 +28,14 @@ const SCommandLineOption s_options[] = {
     {"help", 'h', nullptr, UI_OPTION_HELP},
     {"version", 'v', nullptr, UI_OPTION_VERSION},
     {"programmer", 'p', "LINE", UI_OPTION_PROGRAMMER},
+
+    // Runs without a window (production lines, CI).
+    {"headless", 0, nullptr, HeadlessText::OptionHeadless},
+    {"device", 0, "NAME", HeadlessText::OptionDevice},
+    {"script", 0, "FILE", HeadlessText::OptionScript},
+    {"progress", 0, "json", HeadlessText::OptionProgress},
+    {"progress-file", 0, "FILE", HeadlessText::OptionProgressFile},
+    {"adapter-wait", 0, "SECONDS", HeadlessText::OptionAdapterWait},
 };
 
 // "-h, --help" or "--device NAME", as the help and the manual page show it.
@@ -90,9 +99,14 @@ QString CCommandLine::Value(const char *name) const
 bool CCommandLine::Parse(const QStringList &arguments)
 {
     m_values.clear();
+    m_positional.clear();
     m_error.clear();
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
+        if (word == QLatin1String("--")) {
+            m_positional = arguments.mid(i + 1);
+            return true;
+        }
         const SCommandLineOption *option = nullptr;
         QString value;
         bool hasInlineValue = false;

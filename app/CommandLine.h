@@ -41,6 +41,8 @@ public:
     bool IsSet(const char *name) const { return m_values.count(name) != 0; }
     // The value of an option that takes one; the last one given wins.
     QString Value(const char *name) const;
+    // The words after "--", which end the options (a script's arguments).
+    const QStringList &Positional() const { return m_positional; }
 
 private:
     bool Fail(int textIndex, const QString &word);
@@ -50,6 +52,7 @@ private:
     std::span<const SCommandLineOption> m_options;
 
     std::map<QString, QString> m_values; // by long name; empty for a switch
+    QStringList m_positional;
     QString m_error;
 };
 

@@ -26,6 +26,8 @@
 #include <QSplitter>
 #include <QTimer>
 
+#include <utility>
+
 CMainFrame *g_pMainFrame = nullptr;
 
 namespace {
@@ -41,8 +43,24 @@ QSize PrimaryScreenSize()
 }
 } // namespace
 
+namespace {
+// Set by StartHeadless for the next window only.
+bool s_startHeadless = false;
+QString s_headlessTarget;
+QString s_headlessWorkDir;
+FILE *s_headlessLog = nullptr;
+} // namespace
+
+void CMainFrame::StartHeadless(const QString &target, const QString &workDir, FILE *logStream)
+{
+    s_headlessLog = logStream;
+    s_startHeadless = true;
+    s_headlessTarget = target;
+    s_headlessWorkDir = workDir;
+}
+
 CMainFrame::CMainFrame(QWidget *parent)
-    : QMainWindow(parent)
+    : QMainWindow(parent), m_headless(std::exchange(s_startHeadless, false))
 {
     Q_INIT_RESOURCE(images);
 
@@ -61,6 +79,12 @@ CMainFrame::CMainFrame(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/usbprog.png")));
 
     ReadStartupSettings();
+    if (m_headless) {
+        m_targetName = s_headlessTarget;
+        m_workDir = s_headlessWorkDir;
+        m_autoScript = false;
+        m_logStream = s_headlessLog ? s_headlessLog : stdout;
+    }
     ChooseAppFont();
 
     CreateActions();
@@ -91,7 +115,8 @@ CMainFrame::CMainFrame(QWidget *parent)
         SetupTarget();
     } else {
         ShowNoTargetPage();
-        OnSelectDevice();
+        if (!m_headless)
+            OnSelectDevice();
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 class CBadBlockView;
@@ -77,6 +78,16 @@ public:
     // the device selection.
     explicit CMainFrame(QWidget *parent = nullptr);
     ~CMainFrame() override;
+
+    // The next window is that of a run without a window: it sets up target
+    // (never asking for another one), takes workDir as its working folder,
+    // runs no auto script, writes every log line to standard output and
+    // answers no dialog.
+    // logStream: where the log lines go (standard error when standard
+    // output carries the progress).
+    static void StartHeadless(const QString &target, const QString &workDir, FILE *logStream);
+    bool IsHeadless() const { return m_headless; }
+    QLabel *CountersLabel() const { return m_countersLabel; }
 
     // --- target
     void SetupTarget();
@@ -153,6 +164,8 @@ public:
     bool LoadFileIntoTarget(const QString &path) override;
     QAction *SaveAction() const override;
     bool IsAdapterReady() const override { return m_adapterReady; }
+    bool Unattended() const override;
+    void ShowProductionCounters(int passed, int failed) override;
     bool IsOperationRunning() const override { return m_opEnd != 0; }
     bool HasTarget() const override;
     int RunIfIdle(uint64_t address, uint64_t length, int opCode) override;
@@ -305,6 +318,7 @@ private:
     QProgressBar *m_progressBar = nullptr;
     QLabel *m_infoLabel = nullptr;
     CStatusLabel *m_connectionLabel = nullptr;
+    QLabel *m_countersLabel = nullptr; // production PASS / FAIL / total, hidden until the first chip
 
     QSplitter *m_mainSplitter = nullptr;
     QSplitter *m_vSplitter = nullptr;
@@ -322,6 +336,8 @@ private:
     QString m_workDir;
     bool m_autoScript = false;
     bool m_targetSetUp = false; // a device is set up as the target
+    bool m_headless = false;
+    FILE *m_logStream = nullptr; // a run without a window writes its log here
 
     uint32_t m_opStart = 0;
     uint32_t m_opEnd = 0;

@@ -233,6 +233,9 @@ void CMainFrame::CreateStatusBar()
 
     m_connectionLabel = new CStatusLabel(this);
 
+    m_countersLabel = new QLabel(this);
+    m_countersLabel->setVisible(false);
+    statusBar()->addPermanentWidget(m_countersLabel);
     statusBar()->addPermanentWidget(m_progressBar);
     statusBar()->addPermanentWidget(m_infoLabel);
     statusBar()->addPermanentWidget(m_connectionLabel);

@@ -12,10 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
+
+#include <cstdio>
 
 namespace {
 const char LINE_END[] = "\r\n";
@@ -24,6 +27,10 @@ const char LOG_START[] = "Log Start\r\n";
 
 void CMainFrame::LogMessage(const QString &line)
 {
+    if (m_logStream) {
+        std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), m_logStream);
+        std::fflush(m_logStream);
+    }
     // Before the first target there is no panel: the line is lost, and it
     // goes to no file either.
     if (!m_logPanel)
@@ -123,8 +130,27 @@ bool CMainFrame::ScriptFileName(const QString &caption, QString &path)
     return true;
 }
 
+bool CMainFrame::Unattended() const
+{
+    return m_headless || (g_cmdProcessor.script().IsLoaded() && g_cmdProcessor.production().Unattended());
+}
+
+void CMainFrame::ShowProductionCounters(int passed, int failed)
+{
+    if (!m_countersLabel)
+        return;
+    m_countersLabel->setText(Text(ProductionText::Counters).arg(passed).arg(failed).arg(passed + failed));
+    m_countersLabel->setVisible(true);
+}
+
 void CMainFrame::ShowError(const QString &title, const QString &text)
 {
+    // Nobody would close the box: the error goes to the log, where a script
+    // run and its report see it.
+    if (Unattended()) {
+        LogMessage(title + QStringLiteral(": ") + text);
+        return;
+    }
     QMessageBox::warning(this, title, text, QMessageBox::Ok);
 }
 

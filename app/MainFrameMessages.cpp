@@ -92,6 +92,13 @@ void CMainFrame::OnProgMessage(CProgMessage *message)
         break;
     case TAG_UNUSED:
         break;
+    case Adapter::Tag::ChipProbe:
+        g_cmdProcessor.OnChipProbe(message->data && !message->lost
+                                       ? QByteArray(reinterpret_cast<const char *>(message->data.get()),
+                                                    qsizetype(message->size))
+                                       : QByteArray(),
+                                   message->lost || !message->data);
+        break;
     default:
         if (m_programmer && m_programmer->handleMessage(message))
             NotifyDone(tag);

@@ -1,8 +1,10 @@
 #include "CommandLine.h"
-#include "ProgrammerLine.h"
+#include "HeadlessRun.h"
 #include "MainFrame.h"
+#include "ProgrammerLine.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -51,6 +53,15 @@ int main(int argc, char *argv[])
     if (AnswersInformationOption(early, program))
         return 0;
 
+    // Taken before anything else: the settings store moves the current
+    // directory to its own folder, and the names on the command line are
+    // meant from where the program was started.
+    const QString startDir = QDir::currentPath();
+    if (early.IsSet("headless")) {
+        // No display is needed or touched.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
     auto app = std::make_unique<QApplication>(argc, argv);
     // Lets the desktop match the window to the installed desktop entry and
     // its icon (the application id of a Wayland window).
@@ -60,12 +71,23 @@ int main(int argc, char *argv[])
     if (!commandLine.Parse(app->arguments().mid(1))) {
         Print(stderr, program + QStringLiteral(": ") + commandLine.Error() + QStringLiteral("\n\n") +
                           CommandLineHelp(program));
-        return 2;
+        return early.IsSet("headless") ? HeadlessExit::BadCommandLine : 2;
     }
     if (AnswersInformationOption(commandLine, program))
         return 0;
     // Before the window starts the programmer's worker.
     ProgrammerLine::UseAtStartup(commandLine.IsSet("programmer"), commandLine.Value("programmer"));
+    if (commandLine.IsSet("headless")) {
+        SHeadlessOptions options;
+        QString error;
+        if (!ReadHeadlessOptions(commandLine, startDir, options, error)) {
+            Print(stderr, program + QStringLiteral(": ") + error + QLatin1Char('\n'));
+            return HeadlessExit::BadCommandLine;
+        }
+        const int result = RunHeadless(options);
+        app.reset();
+        return result;
+    }
     auto window = std::make_unique<CMainFrame>();
     window->show();
     const int result = app->exec();

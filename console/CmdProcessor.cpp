@@ -5,6 +5,7 @@
 #include "FrameServices.h"
 #include "Programmer.h"
 #include "Script.h"
+#include "UiText.h"
 
 CCmdProcessor g_cmdProcessor;
 
@@ -71,8 +72,22 @@ void CCmdProcessor::ResetScript()
 
 void CCmdProcessor::UnloadScript()
 {
+    m_chipWaiter.Stop();
+    // A chip the script was working on gets its line, whatever it reached.
+    if (m_report.ChipOpen())
+        EndChipRecord();
     m_script->Clear();
     m_production.Reset();
+    m_report.Close();
+    m_serial.reset();
+    m_chipsBefore = m_report.Total();
+    m_passedBefore = m_report.Passed();
+}
+
+void CCmdProcessor::EndScript()
+{
+    UnloadScript();
+    LogString(Text(106));
 }
 
 CCmd *CCmdProcessor::FindCommand(const QString &name) const
@@ -139,6 +154,8 @@ void CCmdProcessor::NotifyConsole(int code)
 void CCmdProcessor::NotifyOutcome(const COperationOutcome &outcome)
 {
     m_lastOutcome = outcome;
+    if (m_script->IsLoaded())
+        m_report.NoteOutcome(outcome);
     if (outcome.done()) {
         NotifyConsole(outcome.code);
         return;
@@ -152,6 +169,13 @@ void CCmdProcessor::NotifyOutcome(const COperationOutcome &outcome)
     // with (a smart copy fails in its layout, before its program).
     if (m_awaitCode != 0 && m_script->IsLoaded())
         OnAwaitedFailure();
+}
+
+void CCmdProcessor::NoteOutcome(const COperationOutcome &outcome)
+{
+    m_lastOutcome = outcome;
+    if (m_script->IsLoaded())
+        m_report.NoteOutcome(outcome);
 }
 
 uint32_t CCmdProcessor::resultValue() const

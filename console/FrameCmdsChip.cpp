@@ -1,9 +1,13 @@
 #include "FrameCmdsChip.h"
 
+#include "CmdProcessor.h"
 #include "FrameServices.h"
+#include "ProductionTexts.h"
 #include "Programmer.h"
 #include "RangeOperation.h"
 #include "UiText.h"
+
+#include <QDir>
 
 namespace {
 
@@ -20,9 +24,10 @@ CFrameCmdDetect::CFrameCmdDetect() : CCmd(QStringLiteral("DETECT"), 84) {}
 
 int CFrameCmdDetect::execute(const QStringList &, CProgrammer *programmer)
 {
-    // Without an adapter there is nothing to detect; a script simply goes on.
+    // Without an adapter there is nothing to detect: an attended script
+    // simply goes on, an unattended one must not take it for a detection.
     if (!Frame()->IsAdapterReady())
-        return CMD_DONE;
+        return Frame()->Unattended() ? CMD_FAILED : CMD_DONE;
     return programmer->detect();
 }
 
@@ -116,9 +121,34 @@ CFrameCmdNandMFC::CFrameCmdNandMFC() : CCmd(QStringLiteral("MFC"), 166) {}
 
 int CFrameCmdNandMFC::execute(const QStringList &arguments, CProgrammer *programmer)
 {
-    // Any word after the command asks the engine to refuse the correction.
-    programmer->correctFromFiles(!arguments.isEmpty());
-    return CMD_DONE;
+    // One word after the command asks the engine to refuse the correction
+    // (as ever); two or more name the reads to compare, so no dialog asks.
+    if (arguments.size() == 1) {
+        programmer->correctFromFiles(true);
+        return CMD_DONE;
+    }
+    int result = CProgrammer::CorrectionFailed;
+    if (arguments.size() >= 2) {
+        QStringList paths;
+        for (const QString &path : arguments)
+            paths << QDir(Frame()->WorkDir()).absoluteFilePath(path);
+        result = programmer->correctFromFileList(paths);
+    } else if (Frame()->Unattended()) {
+        // Nobody would answer the file dialog.
+        LogString(Text(ProductionText::NoFileName).arg(m_name));
+    } else {
+        result = programmer->correctFromFiles(false);
+    }
+    // A synchronous operation: its outcome is known when the command returns.
+    COperationOutcome outcome;
+    outcome.operation = m_name;
+    outcome.result = result == CProgrammer::CorrectionDone ? COperationOutcome::EResult::Done
+                                                           : COperationOutcome::EResult::Failed;
+    if (result == CProgrammer::CorrectionCancelled && !Frame()->Unattended())
+        return CMD_DONE;  // the operator chose to correct nothing
+    outcome.reason = Text(ProductionText::CorrectionFailed);
+    g_cmdProcessor.NoteOutcome(outcome);
+    return outcome.done() ? CMD_DONE : CMD_FAILED;
 }
 
 CFrameCmdNandSmartcopy::CFrameCmdNandSmartcopy() : CCmd(QStringLiteral("SMTCPY"), 177) {}

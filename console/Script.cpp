@@ -100,6 +100,14 @@ bool CScript::LoadFile(const QByteArray &name, const QList<QByteArray> &args)
     return true;
 }
 
+bool CScript::LoadText(const QByteArray &text, const QList<QByteArray> &args)
+{
+    if (!Load(text))
+        return false;
+    m_args = args;
+    return true;
+}
+
 void CScript::Clear()
 {
     Load(QByteArray());
@@ -358,6 +366,10 @@ void CScript::ParseIf(const QList<QByteArray> &words)
     }
     if (words.at(1) == "RESULT")
         m_ifTerm = IF_TERM_RESULT;
+    if (words.at(1) == "CHIPS")
+        m_ifTerm = IF_TERM_CHIPS;
+    if (words.at(1) == "PASSED")
+        m_ifTerm = IF_TERM_PASSED;
     if (m_ifTerm == IF_TERM_OTHER)
         return;
     if (words.at(2) == "==")
@@ -366,7 +378,9 @@ void CScript::ParseIf(const QList<QByteArray> &words)
         m_ifOp = 1;
     else
         LogText("operator error");
-    m_ifValue = static_cast<uint32_t>(ParseHexArgument(QString::fromLatin1(words.at(3))));
+    // The value may be a script argument (a batch size given at the start).
+    m_ifValue = static_cast<uint32_t>(
+        ParseHexArgument(QString::fromLatin1(SubstituteScriptArgument(words.at(3), m_args))));
 }
 
 QByteArray CScript::CommandLine(const QList<QByteArray> &words) const

@@ -25,6 +25,8 @@ enum ScriptIfTerm {
     IF_TERM_CMPRAM = 3,
     IF_TERM_OTHER = 4,  // any other word: reads as 1
     IF_TERM_RESULT = 5, // the last operation: 0 none yet, 1 done, 2 failed
+    IF_TERM_CHIPS = 6,  // chips the production report has counted this session
+    IF_TERM_PASSED = 7, // of them, the chips that passed
 };
 
 class CScript
@@ -61,6 +63,9 @@ public:
     // (spaces allowed), with `args` as its start words (args[0] is normally
     // the name). Same failure handling as LoadByName.
     bool LoadFile(const QByteArray &name, const QList<QByteArray> &args);
+    // Loads a script text read elsewhere (a file named on the command line)
+    // with `args` as its start words.
+    bool LoadText(const QByteArray &text, const QList<QByteArray> &args);
 
     // Unloads the script (as Load of an empty text) and cancels its timer.
     void Clear();

@@ -61,7 +61,15 @@ public:
     // headless run.
     int Failures() const { return m_failures; }
     void CountFailure() { ++m_failures; }
-    void ResetFailures() { m_failures = 0; }
+    void ResetFailures()
+    {
+        m_failures = 0;
+        m_badScript = false;
+    }
+    // The script could not go on as written (a line that is no command, a
+    // pause nobody can answer in a run without a window).
+    void MarkBadScript() { m_badScript = true; }
+    bool BadScript() const { return m_badScript; }
 
 private:
     QByteArray m_failLabel;
@@ -69,5 +77,6 @@ private:
     EAnswer m_answer = EAnswer::Ask;
     QStringList m_fileNames;
     int m_failures = 0;
+    bool m_badScript = false;
     std::unique_ptr<QTimer> m_timer;  // made on first use: the processor exists before the application
 };

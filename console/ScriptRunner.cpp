@@ -35,6 +35,10 @@ uint32_t TermValue(const CCmdProcessor &processor, ScriptIfTerm term)
         return Frame()->CompareFlag() ? 1 : 0;
     case IF_TERM_RESULT:
         return processor.resultValue();
+    case IF_TERM_CHIPS:
+        return uint32_t(processor.scriptChips());
+    case IF_TERM_PASSED:
+        return uint32_t(processor.scriptPassed());
     case IF_TERM_OTHER:
         break;
     }
@@ -59,6 +63,12 @@ int CCmdProcessor::RunScript()
         // Handed-out lines always begin with a word.
         const QList<QByteArray> words = ScriptWords(line);
         const QByteArray &keyword = words.first();
+        if (m_headless && (KeywordIs(keyword, "pause") || KeywordIs(keyword, "option"))) {
+            LogString(Text(ProductionText::NobodyAnswers));
+            m_production.MarkBadScript();
+            EndScript();
+            return CMD_ERROR;
+        }
         if (KeywordIs(keyword, "pause")) {
             LogString(Text(104));
             return CMD_DONE;
@@ -83,24 +93,48 @@ int CCmdProcessor::RunScript()
             continue;
         if (RunProductionStatement(words))
             continue;
+        bool waits = false;
+        if (RunChipStatement(words, waits)) {
+            if (waits)
+                return CMD_DONE;
+            if (!m_script->IsLoaded())
+                return CMD_DONE;  // the wait failed at once and ended the script
+            continue;
+        }
 
-        const int result = RunCommand(QString::fromLatin1(line));
+        const int result = PrepareChipOperation(keyword) ? RunCommand(QString::fromLatin1(line)) : CMD_FAILED;
         switch (result) {
         case CMD_DONE:
             continue;
         case CMD_BAD:
+            if (m_headless) {
+                // Nobody is there to press Enter: the script is wrong.
+                LogString(Text(ProductionText::BadLineEnds).arg(QString::fromLatin1(line)));
+                m_production.MarkBadScript();
+                EndScript();
+                return CMD_BAD;
+            }
             LogString(Text(105));
             return CMD_BAD;  // paused: Enter runs on, other text ends it
         case CMD_FAILED:
             // Refused (busy, not ready): an unattended script treats it as
             // the failure it is and goes on at its fail label.
             m_production.CountFailure();
+            if (m_report.ChipOpen()) {
+                COperationOutcome refused;
+                refused.result = COperationOutcome::EResult::Failed;
+                refused.operation = QString::fromLatin1(keyword);
+                refused.reason = QString::fromLatin1(line);
+                m_report.NoteOutcome(refused);
+            }
             if (!m_production.FailLabel().isEmpty() && m_script->JumpTo(m_production.FailLabel())) {
                 LogString(Text(ProductionText::FailJump).arg(QString::fromUtf8(m_production.FailLabel())));
                 continue;
             }
             [[fallthrough]];
         case CMD_ERROR:
+            if (result == CMD_ERROR)
+                m_production.CountFailure();
             LogString(Text(result == CMD_FAILED ? 178 : 179));
             LogString(Text(106));
             m_awaitCode = 0;
@@ -168,6 +202,17 @@ void CCmdProcessor::RunLines(const QStringList &lines)
     RunScript();
 }
 
+bool CCmdProcessor::RunScriptText(const QByteArray &text, const QList<QByteArray> &args)
+{
+    m_awaitCode = 0;
+    UnloadScript();
+    m_production.ResetFailures();
+    if (!m_script->LoadText(text, args) || !m_script->IsLoaded())
+        return false;
+    RunScript();
+    return true;
+}
+
 bool CCmdProcessor::RunProductionStatement(const QList<QByteArray> &words)
 {
     const QByteArray &keyword = words.first();
@@ -208,6 +253,12 @@ void CCmdProcessor::OnAwaitedFailure()
     m_production.StopOperationTimer();
     const QByteArray &label = m_production.FailLabel();
     if (label.isEmpty()) {
+        if (m_headless) {
+            LogString(Text(ProductionText::NobodyAnswers));
+            m_awaitCode = 0;
+            EndScript();
+            return;
+        }
         // Attended use: the operator looks at the failure and decides.
         LogString(Text(ProductionText::FailWaits));
         return;

@@ -66,6 +66,8 @@ int CFrameServices::RunIfIdle(uint64_t, uint64_t, int)
     return 128;
 }
 bool CFrameServices::CompareFlag() const { return false; }
+bool CFrameServices::Unattended() const { return false; }
+void CFrameServices::ShowProductionCounters(int, int) {}
 void CFrameServices::RunSaveAction() {}
 void CFrameServices::RunDeviceSelection() {}
 void CFrameServices::RunAboutBox() {}

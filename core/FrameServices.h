@@ -68,6 +68,8 @@ public:
     // waits for the operation is not resumed.
     virtual void FailOperation(uint8_t code, const QString &reason, bool hasAddress = false, uint64_t address = 0);
     virtual void ShowSpeed(const QString &label, uint32_t units);
+    // The production counters of the session, kept in sight in the status bar.
+    virtual void ShowProductionCounters(int passed, int failed);
 
     // --- target and views
     // Select another device (deferred); true when a change was started.
@@ -104,6 +106,9 @@ public:
     virtual int RunIfIdle(uint64_t address, uint64_t length, int opCode);
     // Value of the script condition CMPRAM.
     virtual bool CompareFlag() const;
+    // Nobody answers dialogs now (a script that said how to answer, or a run
+    // without a window): what would ask the operator fails instead.
+    virtual bool Unattended() const;
 
     // --- window actions the console commands reach
     virtual void RunSaveAction();

@@ -59,6 +59,7 @@ constexpr uint8_t EraseOpId = 'P';
 constexpr uint8_t ProgramOpId = 'Q';
 constexpr uint8_t SmartCopyStep = 'R';
 constexpr uint8_t SourceScanStep = 'T';
+constexpr uint8_t ChipProbe = 'W'; // an ID read outside any operation: is a chip seated?
 } // namespace Tag
 
 // Firmware type codes the adapter identification reports.

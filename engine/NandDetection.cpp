@@ -9,12 +9,15 @@
 
 #include "NandProgrammer.h"
 
+#include "DetectionTexts.h"
 #include "DeviceDatabase.h"
 #include "DeviceItemNand.h"
 #include "FrameServices.h"
 #include "NandPackets.h"
 #include "NandTexts.h"
 #include "OutcomeTexts.h"
+
+#include <QStringList>
 
 #include <algorithm>
 #include <cstring>
@@ -34,6 +37,14 @@ bool AllErased(const CNandProgrammer::ChipId &id)
     return std::all_of(id.begin(), id.end(), [](uint8_t byte) { return byte == 0xFF; });
 }
 
+QString IdListText(const CNandProgrammer::ChipId &id)
+{
+    QStringList bytes;
+    for (uint8_t byte : id)
+        bytes << QString::number(byte, 16);
+    return bytes.join(QLatin1Char(','));
+}
+
 std::span<const uint8_t> Bytes(const CNandProgrammer::ChipId &id)
 {
     return {id.data(), id.size()};
@@ -49,6 +60,12 @@ int CNandProgrammer::detect()
     s_chipEnables = 1;
     queueReadId(Adapter::Tag::DetectId);
     return DetectCode;
+}
+
+void CNandProgrammer::probeChip()
+{
+    selectChip(0);
+    queueReadId(Adapter::Tag::ChipProbe);
 }
 
 bool CNandProgrammer::onDetectId(const CProgMessage &message)
@@ -86,12 +103,21 @@ bool CNandProgrammer::identify(const ChipId &id)
     else
         found = FindById(DEVICE_NAND, Bytes(id), true);
     if (auto *entry = dynamic_cast<CDeviceItemNand *>(found)) {
+        if (entry != m_device && m_device && Frame()->Unattended()) {
+            // An unattended run programs the device it was set up for;
+            // another chip in the socket is a wrong part, not a new target.
+            Frame()->FailOperation(DetectCode,
+                                   Text(DetectionText::OtherChip).arg(entry->GetTitle(), m_device->GetTitle()));
+            return false;
+        }
         acceptDevice(entry);
         return true;
     }
     // With a match present the operator cancelled the choice among several.
-    if (FindById(DEVICE_NAND, Bytes(id), false))
+    if (FindById(DEVICE_NAND, Bytes(id), false)) {
+        Frame()->FailOperation(DetectCode, Text(DetectionText::NoChoice).arg(IdListText(id)));
         return false;
+    }
     askForParameterPage(id);
     return false;
 }
@@ -135,8 +161,14 @@ bool CNandProgrammer::onOperationId(const CProgMessage &message)
     }
     // No chip answers with 0xFF: the operator decides whether to go on.
     if (message.data[0] == 0xFF
-        && !Frame()->AskYesNo(Text(NandTextId::AreYouSure), Text(NandTextId::CheckPins)))
+        && !Frame()->AskYesNo(Text(NandTextId::AreYouSure), Text(NandTextId::CheckPins))) {
+        // Not started: the operation ends failed, never silently.
+        const uint8_t code = message.tag == Adapter::Tag::EraseOpId     ? EraseCode
+                             : message.tag == Adapter::Tag::ProgramOpId ? ProgramCode
+                                                                        : uint8_t(m_opCode);
+        Frame()->FailOperation(code, Text(NandTextId::CheckPins));
         return false;
+    }
     switch (message.tag) {
     case Adapter::Tag::ReadOpId: runReadOp(); break;
     case Adapter::Tag::EraseOpId: runErase(); break;

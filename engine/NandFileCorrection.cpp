@@ -17,13 +17,6 @@
 #include <memory>
 #include <vector>
 
-namespace {
-
-constexpr int CorrectionRefused = 1;
-constexpr int CorrectionDone = 0;
-
-} // namespace
-
 int CNandProgrammer::correctFromFiles(bool refuse)
 {
     readPanelWindow();
@@ -34,26 +27,34 @@ int CNandProgrammer::correctFromFiles(bool refuse)
     {
         CSelectFilesDialog dialog(m_mainBuffer->GetFilePath(), QApplication::activeWindow());
         if (dialog.exec() != QDialog::Accepted)
-            return CorrectionDone;
+            return CorrectionCancelled;
         paths = dialog.paths();
     }
+    return correctFromFileList(paths);
+}
+
+int CNandProgrammer::correctFromFileList(const QStringList &paths)
+{
+    readPanelWindow();
+    if (m_blockBytes == 0 || m_mainBuffer->GetSize() != m_geometry.chipBytes)
+        return CorrectionRefused;
     if (paths.size() < 2) {
         LogString(Text(NandTextId::FileError));
-        return CorrectionDone;
+        return CorrectionFailed;
     }
 
     const uint64_t windowBase = uint64_t(m_startBlock) * m_blockBytes;
     const uint64_t windowBytes = uint64_t(m_blockCount) * m_blockBytes;
     auto output = std::make_unique<CFileMemoryNode>(QStringLiteral("Nand"), windowBase, windowBytes);
     if (!output->CreateImageFile())
-        return CorrectionDone;
+        return CorrectionFailed;
 
     std::vector<std::unique_ptr<CFileMemoryNode>> reads;
     for (const QString &path : paths) {
         auto read = std::make_unique<CFileMemoryNode>(QStringLiteral("Nand"), windowBase, windowBytes);
         if (!read->LoadFile(path, false) || read->GetSize() != m_mainBuffer->GetSize()) {
             LogString(Text(NandTextId::Error));
-            return CorrectionDone;
+            return CorrectionFailed;
         }
         reads.push_back(std::move(read));
     }
@@ -73,7 +74,7 @@ int CNandProgrammer::correctFromFiles(bool refuse)
         if (!complete) {
             // A file that shrank under us: stop rather than vote on missing bytes.
             LogString(Text(NandTextId::Error));
-            break;
+            return CorrectionFailed;
         }
         QStringList lines;
         const ReadCorrection::Outcome outcome = ReadCorrection::CorrectChunk(
@@ -82,7 +83,7 @@ int CNandProgrammer::correctFromFiles(bool refuse)
             LogString(line);
         if (!output->Append(chunk.data(), size)) {
             LogString(Text(NandTextId::FileError));
-            break;
+            return CorrectionFailed;
         }
         if (outcome != ReadCorrection::Outcome::Continue)
             break;

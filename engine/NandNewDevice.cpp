@@ -5,6 +5,7 @@
 
 #include "NandProgrammer.h"
 
+#include "DetectionTexts.h"
 #include "DeviceDatabase.h"
 #include "DeviceItemNand.h"
 #include "FrameServices.h"
@@ -51,12 +52,16 @@ bool CNandProgrammer::onParamPage(const CProgMessage &message)
 
     LogString(Text(NandTextId::UnknownDevice));
     LogString(IdText(id));
+    // The detection ends here: a script must not take an unknown chip for
+    // a detected one.
+    Frame()->FailOperation(DetectCode, Text(DetectionText::UnknownId).arg(IdText(id)));
     if (id[0] == 0xFF) {
         LogString(QStringLiteral(" "));
         LogString(Text(NandTextId::CheckPins));
         return false;
     }
-    defineUnknownChip(id);
+    if (!Frame()->Unattended())
+        defineUnknownChip(id);
     return false;
 }
 

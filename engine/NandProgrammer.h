@@ -75,7 +75,9 @@ public:
     void logChipSelects() override;
     void newChip() override;
     int correctFromFiles(bool refuse) override;
+    int correctFromFileList(const QStringList &paths) override;
     int smartCopy() override;
+    void probeChip() override;
     // Queues the target steps that fill the target buffer with the image
     // laid out for the socket chip's bad blocks; the last one programs it.
     bool buildTargetImage();

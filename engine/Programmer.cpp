@@ -104,6 +104,8 @@ void CProgrammer::logChipSelects() {}
 void CProgrammer::newChip() {}
 int CProgrammer::smartCopy() { return Refused; }
 int CProgrammer::correctFromFiles(bool) { return 1; }
+int CProgrammer::correctFromFileList(const QStringList &) { return 1; }
+void CProgrammer::probeChip() {}
 
 // --- queueing
 

@@ -110,6 +110,19 @@ public:
     // or Refused after logging why it cannot start.
     virtual int smartCopy();
     virtual int correctFromFiles(bool refuse);
+    // The correction with the reads named (two or more), so no dialog asks
+    // for them; the output file is asked for as always.
+    virtual int correctFromFileList(const QStringList &paths);
+    // Results of the corrections.
+    static constexpr int CorrectionDone = 0;
+    static constexpr int CorrectionRefused = 1;
+    static constexpr int CorrectionFailed = 2;    // a file could not be read or written
+    static constexpr int CorrectionCancelled = 3; // the operator chose no files
+    // Reads the ID of the chip in the socket outside any operation: the reply
+    // comes back tagged Adapter::Tag::ChipProbe, for whoever waits for a chip
+    // to be seated or removed. The ID bytes are those the device entries
+    // hold, so a seated chip can be matched against the target.
+    virtual void probeChip();
 
     // --- queueing, on the GUI thread
     // Copies up to 100 bytes into a new record and wakes the worker.

@@ -6,6 +6,7 @@
 #include "SpiProgrammer.h"
 
 #include "DeviceDatabase.h"
+#include "DetectionTexts.h"
 #include "DeviceItemSPIFlash.h"
 #include "FrameServices.h"
 #include "MemoryNode.h"
@@ -171,10 +172,17 @@ bool CSpiProgrammer::OnDetectedId(const CProgMessage &message)
     const std::span<const uint8_t> ids(message.data.get(), Adapter::Spi::IdReplyLength);
     CDeviceItem *found = m_device && m_device->Matches(ids) ? m_device : FindById(DEVICE_SPI, ids, false);
     if (!found) {
+        // Not done yet: the chip's self-description decides.
         std::memcpy(m_unknownId, ids.data(), sizeof(m_unknownId));
         m_maxTransfer = Adapter::Spi::SfdpReplyLength;
         queueCommand(Adapter::Spi::SfdpPacket(), 0, Adapter::Tag::ParamPage, Adapter::Spi::SfdpReplyLength);
-        return true;
+        return false;
+    }
+    if (found != m_device && Frame()->Unattended()) {
+        // An unattended run programs the device it was set up for; another
+        // chip in the socket is a wrong part, not a new target.
+        Frame()->FailOperation(DetectCode, Text(DetectionText::OtherChip).arg(found->m_name, m_device->m_name));
+        return false;
     }
     if (found == m_device) {
         LogString(found->m_name);
@@ -217,25 +225,36 @@ bool CSpiProgrammer::OnSelfDescription(const CProgMessage &message)
         return true;
     }
     LogString(Text(TextUnknownDevice));
-    LogString(QString::asprintf("%02x,%02x,%02x", m_unknownId[0], m_unknownId[1], m_unknownId[2]));
+    const QString idText = QString::asprintf("%02x,%02x,%02x", m_unknownId[0], m_unknownId[1], m_unknownId[2]);
+    LogString(idText);
+    // The detection ends here: a script must not take an unknown chip for
+    // a detected one.
+    Frame()->FailOperation(DetectCode, Text(DetectionText::UnknownId).arg(idText));
     if (m_unknownId[0] == NoChip) {
         LogString(QStringLiteral(" "));
         LogString(Text(TextIdError));
-        return true;
+        return false;
     }
+    if (Frame()->Unattended())
+        return false;
     // A copy: the editor's event loop may let another detection overwrite the stored ID.
     uint8_t id[sizeof(m_unknownId)];
     std::memcpy(id, m_unknownId, sizeof(id));
     OfferNewDeviceDefinition(DEVICE_SPI, QStringLiteral("New SPI"), id);
-    return true;
+    return false;
 }
 
 // --- read, verify, blank check
 
 void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
 {
-    if (m_length == 0 || !ChipAnswered(id, EAccess::Read))
+    if (m_length == 0)
         return;
+    if (!ChipAnswered(id, EAccess::Read)) {
+        // Not started: the operation ends failed, never silently.
+        Frame()->FailOperation(uint8_t(m_opCode), Text(TextIdError));
+        return;
+    }
     const CSpiGeometry geometry = Geometry();
     const uint32_t unit = geometry.TransferUnit();
     const uint64_t chunk = ChunkOf(geometry.SectorSize(), unit);
@@ -345,8 +364,12 @@ void CSpiProgrammer::OnBlankData(const CProgMessage &message)
 void CSpiProgrammer::QueueEraseBatch(const CProgMessage &id)
 {
     // An entry without a size (a self-describing one not filled yet) has nothing to erase.
-    if (m_length == 0 || !ChipAnswered(id, EAccess::Destructive))
+    if (m_length == 0)
         return;
+    if (!ChipAnswered(id, EAccess::Destructive)) {
+        Frame()->FailOperation(EraseCode, Text(TextIdError));
+        return;
+    }
     const CSpiGeometry geometry = Geometry();
     const CDeviceItemSPIFlash &spi = *Spi();
     const Adapter::Spi::CStatusPoll poll = Adapter::Spi::StatusPollOf(spi);
@@ -431,8 +454,10 @@ void CSpiProgrammer::OnSectorErased(const CProgMessage &message)
 
 void CSpiProgrammer::OnProgramId(const CProgMessage &id)
 {
-    if (!ChipAnswered(id, EAccess::Destructive))
+    if (!ChipAnswered(id, EAccess::Destructive)) {
+        Frame()->FailOperation(ProgramCode, Text(TextIdError));
         return;
+    }
     // A part without an erase (serial EEPROM) is written over as it stands.
     if (!m_skipErase && !Geometry().HasNoErase()) {
         QueuePreRead();

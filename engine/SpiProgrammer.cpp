@@ -167,6 +167,12 @@ int CSpiProgrammer::detect()
     return DetectCode;
 }
 
+void CSpiProgrammer::probeChip()
+{
+    queueCommand(Adapter::Spi::ReadIdPacket(Adapter::Spi::LongPacketLength), -1, Adapter::Tag::ChipProbe,
+                 Adapter::Spi::IdReplyLength);
+}
+
 CMemoryNode *CSpiProgrammer::buffer(int index)
 {
     return index == 0 ? m_buffer : nullptr;

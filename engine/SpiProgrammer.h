@@ -41,6 +41,7 @@ public:
     void normalizeRange(uint64_t &address, uint64_t &length) override;
     void readIdAt(int32_t address) override;
     int detect() override;
+    void probeChip() override;
     CMemoryNode *buffer(int index) override;
     bool handleMessage(CProgMessage *message) override;
     bool loadFile(const QString &path) override;

@@ -3,12 +3,13 @@
 // Mode byte 0: the bytes are a script text. Mode byte 1: they are written as
 // the script file "fz.usp" and started with arguments (it may run itself, or
 // the nested scripts prepared below). Mode byte 2: they are a typed start
-// line.
+// line. Lines of the serial number statement also go through its parser.
 
 #include "AppDirectory.h"
 #include "FrameServices.h"
 #include "Script.h"
 #include "ScriptText.h"
+#include "SerialNumber.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,9 +57,20 @@ void Walk(CScript &script, uint32_t seed)
         const QList<QByteArray> words = ScriptWords(line);
         if (words.isEmpty())
             __builtin_trap();  // a line without a command must never reach the runner
-        if (words.first().toLower() == "if")
+        if (words.first().toLower() == "if") {
             script.EvaluateIf((seed >> 16) & 1);
-        else if (script.HasOptions())
+        } else if (words.first().toLower() == "serial") {
+            // The serial number statement is read by the runner: its parser
+            // and the bytes it writes into an image see the same words.
+            QString error;
+            if (const auto serial = CSerialNumber::Parse(words, error)) {
+                const uint64_t value = (uint64_t(seed) << 32) | (seed >> 3);
+                if (const auto bytes = serial->Bytes(value); bytes && bytes->size() != serial->Width())
+                    __builtin_trap();
+                serial->Text(value);
+            }
+        }
+        if (script.HasOptions())
             script.SelectOption(QString::number((seed >> 16) % 4));
     }
 }

@@ -1,11 +1,14 @@
 #include "ActionRecordingFrame.h"
 #include "AppDirectory.h"
+#include "AppSettings.h"
 #include "CmdProcessor.h"
 #include "OperationOutcome.h"
+#include "ProductionReport.h"
 #include "RangeOperation.h"
 #include "RecordingProgrammer.h"
 #include "Script.h"
 #include "ScriptRunner.h"
+#include "SerialNumber.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -85,6 +88,10 @@ private:
                 outcome.code = uint8_t(event.at(5).unicode());
                 outcome.reason = QStringLiteral("reason");
                 g_cmdProcessor.NotifyOutcome(outcome);
+            } else if (event == "probe lost") {
+                g_cmdProcessor.OnChipProbe(QByteArray(), true);
+            } else if (event.startsWith("probe ")) {
+                g_cmdProcessor.OnChipProbe(QByteArray::fromHex(event.mid(6).toLatin1()), false);
             } else if (event.startsWith("sleep "))
                 QTest::qWait(event.mid(6).toInt());
             else if (event == "timer") {
@@ -435,6 +442,45 @@ private slots:
         QTest::newRow("answer with an unknown word")
             << QByteArray("answer maybe\ncls\n") << QStringList{"type job"}
             << QStringList{"-job", "Usage: answer yes|no|ask", "-cls", "Script finished"} << false;
+        const QByteArray seatOnFail("onfail bad\nwaitchip 40\necho seated\ngoto end\nbad:\necho failed\nend:\n");
+        const QString seatWait = QStringLiteral("Waiting for a chip in the socket");
+        const QString removeWait = QStringLiteral("Waiting for the chip to be taken out");
+        QTest::newRow("no chip seated in time goes to the fail label")
+            << seatOnFail << QStringList{"type job", "sleep 400"}
+            << QStringList{"-job", seatWait, "Time-out: no chip was seated within 40 ms", jump, "failed ",
+                           "Script finished"}
+            << false;
+        QTest::newRow("an empty socket answers no chip")
+            << seatOnFail << QStringList{"type job", "probe FFFFFFFFFFFF", "probe 000000000000", "sleep 400"}
+            << QStringList{"-job", seatWait, "Time-out: no chip was seated within 40 ms", jump, "failed ",
+                           "Script finished"}
+            << false;
+        QTest::newRow("a removal counts after two empty readings")
+            << QByteArray("waitremove\necho out\n") << QStringList{"type job", "probe FFFFFF", "probe FFFFFF"}
+            << QStringList{"-job", removeWait, "Chip taken out", "out ", "Script finished"} << false;
+        QTest::newRow("readings that disagree or got lost count for nothing")
+            << QByteArray("waitremove\necho out\n")
+            << QStringList{"type job", "probe FFFFFF", "probe EF4018", "probe FFFFFF", "probe lost", "probe FFFFFF"}
+            << QStringList{"-job", removeWait} << true;
+        QTest::newRow("the script's time-out limits a wait without its own")
+            << QByteArray("timeout 30\nonfail bad\nwaitremove\nbad:\necho failed\n") << QStringList{"type job", "sleep 400"}
+            << QStringList{"-job", removeWait, "Time-out: the chip was not taken out within 30 ms", jump, "failed ",
+                           "Script finished"}
+            << false;
+        QTest::newRow("typed text ends a wait for the socket")
+            << QByteArray("waitchip\necho seated\n") << QStringList{"type job", "type stop", "probe EF4018", "probe EF4018"}
+            << QStringList{"-job", seatWait, "Exit Script"} << false;
+        QTest::newRow("a serial number statement with a bad width")
+            << QByteArray("serial 10 x dec\ncls\n") << QStringList{"type job"}
+            << QStringList{"-job", "Usage: serial OFFSET WIDTH dec|hex|bin [FIRST], or serial off", "-cls",
+                           "Script finished"}
+            << false;
+        QTest::newRow("report without a file")
+            << QByteArray("report\ncls\n") << QStringList{"type job"}
+            << QStringList{"-job", "Usage: report FILE, or report off", "-cls", "Script finished"} << false;
+        QTest::newRow("CHIPS counts no chip without a report")
+            << QByteArray("if CHIPS == 0\necho none\nendif\nif PASSED != 0\necho some\nendif\n")
+            << QStringList{"type job"} << QStringList{"-job", "none ", "Script finished"} << false;
         QTest::newRow("file names and answers are no commands")
             << QByteArray("answer YES\nfile out.bin\nFile other.bin\ncls\n") << QStringList{"type job"}
             << QStringList{"-job", "-cls", "Script finished"} << false;
@@ -457,6 +503,83 @@ private slots:
             QVERIFY(!g_cmdProcessor.production().Unattended());
             QVERIFY(!g_cmdProcessor.production().HasFileName());
         }
+    }
+
+    // Serial numbers as the statement describes them: the bytes written
+    // into the image and the text the report names, or a refusal.
+    void serialNumbers_data()
+    {
+        QTest::addColumn<QByteArray>("statement");
+        QTest::addColumn<qulonglong>("value");
+        QTest::addColumn<QByteArray>("bytes"); // empty: does not fit
+        QTest::addColumn<QString>("text");
+        QTest::newRow("decimal, padded") << QByteArray("serial 10 6 dec") << 42ull << QByteArray("000042") << "000042";
+        QTest::newRow("hex digits") << QByteArray("serial 0 4 hex") << 0xBEEFull << QByteArray("BEEF") << "BEEF";
+        QTest::newRow("a MAC address") << QByteArray("serial 100 6 bin") << 0x0050C2000001ull
+                                       << QByteArray::fromHex("0050C2000001") << "00:50:C2:00:00:01";
+        QTest::newRow("eight binary bytes") << QByteArray("serial 0 8 BIN") << 0xFFFFFFFFFFFFFFFFull
+                                            << QByteArray(8, char(0xFF)) << "FF:FF:FF:FF:FF:FF:FF:FF";
+        QTest::newRow("too many digits") << QByteArray("serial 0 3 dec") << 1000ull << QByteArray() << "1000";
+        QTest::newRow("too large for the bytes") << QByteArray("serial 0 1 bin") << 256ull << QByteArray() << "00";
+    }
+    void serialNumbers()
+    {
+        QFETCH(QByteArray, statement);
+        QFETCH(qulonglong, value);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QString error;
+        const auto serial = CSerialNumber::Parse(statement.split(' '), error);
+        QVERIFY2(serial, qPrintable(error));
+        const auto written = serial->Bytes(value);
+        QCOMPARE(written.has_value(), !bytes.isEmpty());
+        if (written)
+            QCOMPARE(*written, bytes);
+        if (written || serial->Format() != CSerialNumber::EFormat::Binary)
+            QCOMPARE(serial->Text(value), text);
+    }
+
+    // Statements that describe no serial number are refused with the usage.
+    void serialRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("statement");
+        for (const char *statement : {"serial", "serial 10", "serial 10 6", "serial 10 6 oct", "serial 10 0 dec",
+                                      "serial 10 33 dec", "serial 10 9 bin", "serial zz 6 dec", "serial 10 6 dec 12x",
+                                      "serial 10 6 dec 1 2", "serial 10 -1 hex"})
+            QTest::newRow(statement) << QByteArray(statement);
+    }
+    void serialRefusals()
+    {
+        QFETCH(QByteArray, statement);
+        QString error;
+        QVERIFY(!CSerialNumber::Parse(statement.split(' '), error));
+        QVERIFY(error.startsWith("Usage: serial"));
+    }
+
+    // The next number is kept in the settings, never below the first one a
+    // script asks for, and moves on only when told.
+    void serialNumbersAreKept()
+    {
+        AppSettings().WriteString(CSerialNumber::SettingsKey(), QString());
+        QString error;
+        const auto serial = CSerialNumber::Parse(QByteArray("serial 0 6 dec 500").split(' '), error);
+        QVERIFY(serial);
+        QCOMPARE(serial->Next(), 500ull);
+        serial->Advance();
+        QCOMPARE(serial->Next(), 501ull);
+        const auto lower = CSerialNumber::Parse(QByteArray("serial 0 6 dec 10").split(' '), error);
+        QCOMPARE(lower->Next(), 501ull);
+        AppSettings().WriteString(CSerialNumber::SettingsKey(), QString());
+    }
+
+    // CSV fields with separators are quoted; the header names every column.
+    void reportFields()
+    {
+        QCOMPARE(CProductionReport::CsvField("plain"), QStringLiteral("plain"));
+        QCOMPARE(CProductionReport::CsvField("a,b"), QStringLiteral("\"a,b\""));
+        QCOMPARE(CProductionReport::CsvField("say \"x\""), QStringLiteral("\"say \"\"x\"\"\""));
+        QCOMPARE(CProductionReport::CsvField("two\nlines"), QStringLiteral("\"two\nlines\""));
+        QCOMPARE(CProductionReport::Header().split(',').size(), 9);
     }
 
     // The settings a script makes hold while it runs.

@@ -189,9 +189,11 @@ void TestNandCorrection::refusals_data()
 
     QTest::newRow("asked to refuse") << true << 2 << 0 << false << 1 << QStringList{} << false;
     QTest::newRow("main image not the whole chip") << false << 1 << 0 << false << 1 << QStringList{} << false;
-    QTest::newRow("cancelled") << false << 2 << -1 << false << 0 << QStringList{} << false;
-    QTest::newRow("one file listed") << false << 2 << 1 << false << 0 << QStringList{"File Error"} << false;
-    QTest::newRow("a file of another size") << false << 2 << 2 << true << 0 << QStringList{"Error"} << true;
+    // A correction that did not happen says so: a script must not go on as
+    // if the image had been repaired.
+    QTest::newRow("cancelled") << false << 2 << -1 << false << 3 << QStringList{} << false;
+    QTest::newRow("one file listed") << false << 2 << 1 << false << 2 << QStringList{"File Error"} << false;
+    QTest::newRow("a file of another size") << false << 2 << 2 << true << 2 << QStringList{"Error"} << true;
 }
 
 void TestNandCorrection::refusals()
