@@ -9,11 +9,27 @@
 
 namespace xrbridge {
 
-class CSerialPort
+// The byte stream a serial programmer answers on, as its bridge uses it.
+class ISerialLink
+{
+public:
+    virtual ~ISerialLink() = default;
+    virtual const std::string &Path() const = 0;
+    // Writes everything or fails (time-out, port gone).
+    virtual bool Write(const uint8_t *data, size_t count, int timeoutMs) = 0;
+    // Reads up to `count` bytes, waiting at most `timeoutMs` in total; returns
+    // how many arrived. Gone() tells a vanished port from a silent one.
+    virtual size_t Read(uint8_t *data, size_t count, int timeoutMs) = 0;
+    // Drops whatever is waiting in the input.
+    virtual void DrainInput() = 0;
+    virtual bool Gone() const = 0;
+};
+
+class CSerialPort : public ISerialLink
 {
 public:
     CSerialPort() = default;
-    ~CSerialPort();
+    ~CSerialPort() override;
     CSerialPort(const CSerialPort &) = delete;
     CSerialPort &operator=(const CSerialPort &) = delete;
 
@@ -22,16 +38,12 @@ public:
     bool Open(const std::string &path, uint32_t baud, std::string &error);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
-    const std::string &Path() const { return m_path; }
+    const std::string &Path() const override { return m_path; }
 
-    // Writes everything or fails (time-out, port gone).
-    bool Write(const uint8_t *data, size_t count, int timeoutMs);
-    // Reads up to `count` bytes, waiting at most `timeoutMs` in total; returns
-    // how many arrived. Gone() tells a vanished port from a silent one.
-    size_t Read(uint8_t *data, size_t count, int timeoutMs);
-    // Drops whatever is waiting in the input.
-    void DrainInput();
-    bool Gone() const { return m_gone; }
+    bool Write(const uint8_t *data, size_t count, int timeoutMs) override;
+    size_t Read(uint8_t *data, size_t count, int timeoutMs) override;
+    void DrainInput() override;
+    bool Gone() const override { return m_gone; }
 
 private:
     int m_fd = -1;

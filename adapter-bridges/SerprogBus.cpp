@@ -17,14 +17,14 @@ constexpr size_t Max24 = 0xFFFFFF;
 
 } // namespace
 
-CSerprogBus::CSerprogBus(const std::string &path, const CSerprogOptions &options) : m_options(options)
+CSerprogBus::CSerprogBus(std::unique_ptr<ISerialLink> link, const CSerprogOptions &options)
+    : m_link(std::move(link)), m_port(*m_link), m_options(options)
 {
-    (void)path;
 }
 
 CSerprogBus::~CSerprogBus()
 {
-    if (m_port.IsOpen() && !m_broken && Has(SetPinState)) {
+    if (!m_broken && Has(SetPinState)) {
         // Leave the chip alone: output drivers off, so the board can stay
         // on a powered target.
         const uint8_t off[] = {SetPinState, 0};
@@ -35,9 +35,16 @@ CSerprogBus::~CSerprogBus()
 std::unique_ptr<CSerprogBus> CSerprogBus::Open(const std::string &path, const CSerprogOptions &options,
                                                std::string &error)
 {
-    std::unique_ptr<CSerprogBus> bus(new CSerprogBus(path, options));
-    if (!bus->m_port.Open(path, options.baud, error))
+    auto port = std::make_unique<CSerialPort>();
+    if (!port->Open(path, options.baud, error))
         return nullptr;
+    return Start(std::move(port), options, error);
+}
+
+std::unique_ptr<CSerprogBus> CSerprogBus::Start(std::unique_ptr<ISerialLink> link, const CSerprogOptions &options,
+                                                std::string &error)
+{
+    std::unique_ptr<CSerprogBus> bus(new CSerprogBus(std::move(link), options));
     if (!bus->Synchronise() || !bus->Handshake()) {
         error = bus->m_error;
         bus->m_broken = true;
@@ -65,7 +72,7 @@ bool CSerprogBus::Synchronise()
         Fail("cannot write to the port");
         return false;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_options.flushWaitMs));
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.syncTimeoutMs);
     do {
         m_port.DrainInput();

@@ -21,6 +21,7 @@ struct CSerprogOptions
     int syncTimeoutMs = 5000;     // give up the handshake after this long
     int replyTimeoutMs = 1000;    // a reply byte must arrive within this long
     uint32_t clockHz = 0;         // 0: leave the firmware's clock
+    int flushWaitMs = 50;         // after the first NOPs, for the firmware's answers to arrive
 };
 
 class CSerprogBus : public xrbus::ISpiBus
@@ -30,6 +31,9 @@ public:
     // speaks SPI; null with `error` set otherwise.
     static std::unique_ptr<CSerprogBus> Open(const std::string &path, const CSerprogOptions &options,
                                              std::string &error);
+    // The same over a link that is open already.
+    static std::unique_ptr<CSerprogBus> Start(std::unique_ptr<ISerialLink> link, const CSerprogOptions &options,
+                                              std::string &error);
     ~CSerprogBus() override;
 
     bool Transfer(const uint8_t *out, size_t writeCount, uint8_t *in, size_t readCount) override;
@@ -41,7 +45,7 @@ public:
     const std::string &ProgrammerName() const { return m_name; }
 
 private:
-    CSerprogBus(const std::string &path, const CSerprogOptions &options);
+    CSerprogBus(std::unique_ptr<ISerialLink> link, const CSerprogOptions &options);
 
     bool Synchronise();
     bool Handshake();
@@ -52,7 +56,8 @@ private:
     uint32_t QueryMaxLength(uint8_t opcode);
     void Fail(const std::string &what);
 
-    CSerialPort m_port;
+    std::unique_ptr<ISerialLink> m_link;
+    ISerialLink &m_port;
     CSerprogOptions m_options;
     uint8_t m_map[serprog::CommandMapBytes] = {};
     size_t m_maxWrite = 0;

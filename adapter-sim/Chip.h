@@ -32,6 +32,9 @@ public:
     // The firmware image index, or the algorithm byte of a set-target
     // packet: which kind of part the firmware drives.
     virtual void SelectAlgorithm(int index) { (void)index; }
+    // The adapter is closed: the part is left as a board expects to find
+    // it at its next power-up or reset.
+    virtual void Release() {}
 
     // A program that went wrong shows in the next "program finished" reply.
     void NoteProgramFailure()

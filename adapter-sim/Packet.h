@@ -36,6 +36,7 @@ namespace settarget {
 constexpr size_t Family = 2;
 constexpr uint8_t FamilyNand = 0;
 constexpr uint8_t FamilySpi = 1;
+constexpr size_t Algorithm = 4;  // SPI: the firmware image index of the part's kind
 } // namespace settarget
 
 // NAND array commands 0x27 / 0x1C / 0x37 share the address layout; 0x1B

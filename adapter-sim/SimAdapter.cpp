@@ -1,5 +1,5 @@
 #include "SimAdapter.h"
-#include "ByteOrder.h"
+#include "AdapterReplies.h"
 #include "NandChip.h"
 #include "SimLog.h"
 #include "SpiChip.h"
@@ -11,13 +11,9 @@ namespace xrsim {
 
 namespace {
 
-constexpr uint8_t ModuleCodeNand = 0x00;
-constexpr uint8_t ModuleCodeSpi = 0x01;
-constexpr uint8_t ModuleCodeNone = 0xFF;
 // The simulated chip answers at once and is busy for a few polls; one that
 // never reads ready is given up after this many.
 constexpr uint64_t SimulatedPollBudget = 10000;
-constexpr size_t SetTargetAlgorithm = 4;
 
 std::string TempDir()
 {
@@ -107,6 +103,7 @@ void CSimAdapter::Close()
 {
     m_trace.Close();
     DropPending();
+    m_chip->Release();
     m_open = false;
     m_stats.WriteTo(m_config.adapter.stats);
 }
@@ -235,15 +232,15 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
 {
     switch (packet.Code()) {
     case cmd::SetTarget:
-        m_reply = std::make_unique<CBytesReply>(SetTargetReply(packet));
+        m_reply = std::make_unique<CBytesReply>(SetTargetReply(m_config.adapter, m_config.adapter.module, packet));
         if (packet.At(settarget::Family) == settarget::FamilySpi)
-            m_chip->SelectAlgorithm(packet.At(SetTargetAlgorithm));
+            m_chip->SelectAlgorithm(packet.At(settarget::Algorithm));
         return;
     case cmd::Status:
         m_reply = std::make_unique<CBytesReply>(std::vector<uint8_t>{uint8_t(m_chip->Seated() ? 1 : 0), 0});
         return;
     case cmd::Identify:
-        m_reply = std::make_unique<CBytesReply>(IdentifyReply());
+        m_reply = std::make_unique<CBytesReply>(IdentifyReply(m_config.adapter, m_config.adapter.module, m_firmware));
         return;
     case cmd::Timing: {
         // No reply; the SPI firmware sets its bus clock from it.
@@ -264,25 +261,6 @@ void CSimAdapter::HandleCommand(const CPacket &packet)
     }
     m_reply = std::move(result.reply);
     m_sink = std::move(result.sink);
-}
-
-std::vector<uint8_t> CSimAdapter::IdentifyReply() const
-{
-    const EModule module = m_config.adapter.module;
-    const uint8_t moduleCode = module == EModule::Nand ? ModuleCodeNand : module == EModule::Spi ? ModuleCodeSpi : ModuleCodeNone;
-    std::vector<uint8_t> reply(8);
-    PutLE32(&reply[0], (uint32_t(moduleCode) << 24) | (m_config.adapter.serial & 0x00FFFFFFu));
-    PutLE32(&reply[4], m_firmware ? FirmwareTypeCode(*m_firmware, m_config.adapter.nandImage) : ident::TypeUnknown);
-    return reply;
-}
-
-std::vector<uint8_t> CSimAdapter::SetTargetReply(const CPacket &packet) const
-{
-    const uint8_t family = packet.At(settarget::Family);
-    const EModule module = m_config.adapter.module;
-    const bool fits = (module == EModule::Nand && family == settarget::FamilyNand) ||
-                      (module == EModule::Spi && family == settarget::FamilySpi);
-    return {uint8_t(fits ? 1 : 0), uint8_t(m_config.adapter.rejectSetTarget ? 0 : 1)};
 }
 
 } // namespace xrsim

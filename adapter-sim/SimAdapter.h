@@ -3,6 +3,7 @@
 // The simulated programmer: link, firmware and the chip in its socket,
 // driven by the six library calls. One instance lives per configuration.
 
+#include "Adapter.h"
 #include "Chip.h"
 #include "Firmware.h"
 #include "Link.h"
@@ -14,36 +15,27 @@
 
 namespace xrsim {
 
-namespace pipe {
-constexpr int32_t Command = 0;
-constexpr int32_t BulkOut = 1;
-constexpr int32_t ShortReply = 2;
-constexpr int32_t LongReply = 3;
-} // namespace pipe
-
-class CSimAdapter
+class CSimAdapter : public IAdapter
 {
 public:
     explicit CSimAdapter(const CSimConfig &config);
-    ~CSimAdapter();
+    ~CSimAdapter() override;
     CSimAdapter(const CSimAdapter &) = delete;
     CSimAdapter &operator=(const CSimAdapter &) = delete;
 
-    int32_t Open();
-    void Close();
-    int32_t LoadFirmware(const uint8_t *image, uint8_t mode);
-    int32_t Send(int32_t pipe, const uint8_t *data, int32_t length);
-    int32_t Receive(int32_t pipe, uint8_t *buffer, int32_t length);
-    int32_t PacketSize() const { return int32_t(m_config.adapter.packetSize); }
-    bool IsOpen() const { return m_open; }
+    int32_t Open() override;
+    void Close() override;
+    int32_t LoadFirmware(const uint8_t *image, uint8_t mode) override;
+    int32_t Send(int32_t pipe, const uint8_t *data, int32_t length) override;
+    int32_t Receive(int32_t pipe, uint8_t *buffer, int32_t length) override;
+    int32_t PacketSize() const override { return int32_t(m_config.adapter.packetSize); }
+    bool IsOpen() const override { return m_open; }
 
 private:
     bool LinkUp();
     void PullPlug();
     void DropPending();
     void HandleCommand(const CPacket &packet);
-    std::vector<uint8_t> IdentifyReply() const;
-    std::vector<uint8_t> SetTargetReply(const CPacket &packet) const;
     std::unique_ptr<CChip> MakeChip();
 
     CSimConfig m_config;

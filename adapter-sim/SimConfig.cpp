@@ -135,6 +135,10 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { c.adapter.trace = v; return true; }},
         {"adapter", "stats", "a file path or nothing",
          [](const std::string &v, CSimConfig &c) { c.adapter.stats = v; return true; }},
+        // Checked when the adapter is built: a mistyped programmer must fail
+        // loudly, never fall back to the simulated adapter.
+        {"adapter", "programmer", "sim, serprog:PORT, ch341a or spidev:NODE (default sim)",
+         [](const std::string &v, CSimConfig &c) { c.adapter.programmer = v; return true; }},
 
         {"nand", "id", "1 to 8 hex bytes (default EC F1 00 95 41 00)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseHexBytes(v, 1, 8), c.nand.id); }},
@@ -211,6 +215,8 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.byteProgram); }},
         {"spi", "protect", "true or false: block protect bits set at power-up (default false)",
          [](const std::string &v, CSimConfig &c) { return Store(ParseBool(v), c.spi.protect); }},
+        {"spi", "worn_page", "a page number: that page keeps its old contents when programmed (default none)",
+         [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 0xFFFFFFFEu, c.spi.wornPage); }},
         {"spi", "busy_polls", "status reads from 0 to 1000 a page program stays busy (default 2)",
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 1000, c.spi.busyPolls); }},
         {"spi", "image", "a file path or nothing",

@@ -31,6 +31,7 @@ struct CAdapterConfig
     uint64_t replyFailEvery = 0;
     std::string trace;
     std::string stats;
+    std::string programmer;  // which programmer the library drives; empty: the simulated one
 };
 
 struct CWeakBit
@@ -59,6 +60,7 @@ struct CNandConfig
 
 struct CSpiConfig
 {
+    static constexpr uint32_t NoWornPage = 0xFFFFFFFFu;
     ESpiKind kind = ESpiKind::Flash;
     std::array<uint8_t, 3> id{0xEF, 0x40, 0x18};
     uint64_t size = 0x1000000;
@@ -69,6 +71,7 @@ struct CSpiConfig
     bool byteProgram = false;       // 0x02 programs one byte, whatever follows
     bool protect = false;           // block protect bits set at power-up
     uint32_t busyPolls = 2;         // status reads a page program stays busy
+    uint32_t wornPage = NoWornPage;  // a page whose cells no longer take a program
     std::string image;
 };
 

@@ -21,7 +21,7 @@ constexpr uint8_t FlashWritableStatus = 0xBC;   // SRP, BP3-BP0
 constexpr uint8_t EepromWritableStatus = 0x8C;  // WPEN, BP1, BP0
 constexpr uint8_t FlagReady = 0x80;
 constexpr uint8_t FlagFourByte = 0x01;
-constexpr uint8_t BankFourByte = 0x80;
+
 constexpr uint8_t ProtectAll = 0x1C;
 
 // AT45 pages of 264, 528 or 1056 bytes are addressed as page << bits | byte
@@ -128,6 +128,19 @@ void CSpiChip::Output(const CFrame &frame, size_t header, const uint8_t *data, s
     }
 }
 
+void CSpiChip::ReportStatus(const CFrame &frame, uint8_t status)
+{
+    // Every status poll brings a busy part one step nearer to ready.
+    Output(frame, 1, &status, 1, true);
+    if (m_busyPolls)
+        --m_busyPolls;
+}
+
+void CSpiChip::LatchWriteEnable(uint8_t opcode)
+{
+    m_writeEnabled = opcode == spiop::WriteEnable;
+}
+
 void CSpiChip::ReadOut(const CFrame &frame, size_t header, uint64_t linear, uint64_t wrap)
 {
     size_t i = 0;
@@ -177,16 +190,12 @@ void CSpiChip::FlashFrame(const CFrame &frame)
             value = m_status3;
         else if (opcode == spiop::ReadFlagStatus)
             value = uint8_t((m_busyPolls ? 0 : FlagReady) | (m_fourByte ? FlagFourByte : 0));
-        Output(frame, 1, &value, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, value);
         return;
     }
     case spiop::WriteEnable:
-        m_writeEnabled = true;
-        return;
     case spiop::WriteDisable:
-        m_writeEnabled = false;
+        LatchWriteEnable(opcode);
         return;
     case spiop::WriteStatus:
     case spiop::WriteStatus2:
@@ -206,14 +215,14 @@ void CSpiChip::FlashFrame(const CFrame &frame)
         StartBusy(m_config.busyPolls);
         return;
     case spiop::BankRegisterRead: {
-        const uint8_t bank = m_fourByte ? BankFourByte : 0;
+        const uint8_t bank = m_fourByte ? spiop::BankRegisterFourByte : 0;
         Output(frame, 1, &bank, 1, true);
         return;
     }
     case spiop::BankRegisterWrite:
         if (!large)
             break;
-        m_fourByte = frame.writeCount >= 2 && (frame.out[1] & BankFourByte);
+        m_fourByte = frame.writeCount >= 2 && (frame.out[1] & spiop::BankRegisterFourByte);
         return;
     case spiop::Enter4ByteMode:
     case spiop::Exit4ByteMode:
@@ -313,12 +322,14 @@ void CSpiChip::FlashErase(uint64_t linear, uint64_t bytes)
 
 // --- AT45 DataFlash
 
-// Bit 7 ready, bits 5-2 the density, bit 0 set for binary (power-of-two) pages.
+// Bit 7 ready, bit 6 the last compare differed, bits 5-2 the density, bit 0
+// set for binary (power-of-two) pages.
 uint8_t CSpiChip::At45Status() const
 {
     const uint32_t binaryPage = m_at45ByteBits ? m_config.pageSize / 264 * 256 : m_config.pageSize;
     const uint32_t mbit = uint32_t(uint64_t(m_pages) * binaryPage * 8 >> 20);
-    return uint8_t((m_busyPolls ? 0 : spiop::At45StatusReady) | (At45DensityCode(mbit) << 2) |
+    return uint8_t((m_busyPolls ? 0 : spiop::At45StatusReady) | (m_at45Mismatch ? spiop::At45StatusCompareMismatch : 0) |
+                   (At45DensityCode(mbit) << 2) |
                    (m_at45ByteBits == 0 ? spiop::At45StatusBinaryPages : 0));
 }
 
@@ -354,10 +365,7 @@ void CSpiChip::At45Frame(const CFrame &frame)
         return;
     }
     if (opcode == spiop::At45ReadStatus) {
-        const uint8_t status = At45Status();
-        Output(frame, 1, &status, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, At45Status());
         return;
     }
     if (opcode == spiop::ReadSfdp) {
@@ -374,9 +382,18 @@ void CSpiChip::At45Frame(const CFrame &frame)
     if (opcode == spiop::At45ProgramThroughBuffer1 || opcode == spiop::At45ProgramThroughBuffer2) {
         const uint64_t linear = At45Linear(field());
         const size_t header = 1 + At45AddressBytes;
-        if (frame.writeCount > header)
+        if (frame.writeCount > header) {
             ProgramPage(linear, frame.out + header, frame.writeCount - header, m_config.pageSize, true);
+            // The buffer keeps the page as it was meant to be, whether or
+            // not the array took it.
+            m_at45Buffers[opcode == spiop::At45ProgramThroughBuffer2] = m_page;
+        }
         StartBusy(m_config.busyPolls);
+        return;
+    }
+    if (opcode == spiop::At45CompareBuffer1 || opcode == spiop::At45CompareBuffer2) {
+        if (frame.writeCount >= 1 + At45AddressBytes)
+            At45Compare(m_at45Buffers[opcode == spiop::At45CompareBuffer2], At45Linear(field()));
         return;
     }
     if (opcode == spiop::At45ChipErase[0]) {
@@ -392,6 +409,15 @@ void CSpiChip::At45Frame(const CFrame &frame)
         return;
     }
     Unknown(opcode);
+}
+
+void CSpiChip::At45Compare(const std::vector<uint8_t> &buffer, uint64_t linear)
+{
+    const uint64_t base = linear / m_config.pageSize * m_config.pageSize;
+    std::vector<uint8_t> page(m_config.pageSize);
+    m_image->Read(base, page.data(), page.size());
+    m_at45Mismatch = buffer != page;
+    StartBusy(m_config.busyPolls);
 }
 
 void CSpiChip::At45Erase(EAt45Erase kind, uint64_t linear)
@@ -451,16 +477,12 @@ void CSpiChip::EepromFrame(const CFrame &frame)
         const uint8_t status = uint8_t((m_status & EepromWritableStatus) |
                                        (m_writeEnabled ? spiop::StatusWriteEnabled : 0) |
                                        (m_busyPolls ? spiop::StatusBusy : 0));
-        Output(frame, 1, &status, 1, true);
-        if (m_busyPolls)
-            --m_busyPolls;
+        ReportStatus(frame, status);
         return;
     }
     case spiop::WriteEnable:
-        m_writeEnabled = true;
-        return;
     case spiop::WriteDisable:
-        m_writeEnabled = false;
+        LatchWriteEnable(opcode);
         return;
     case spiop::WriteStatus:
         if (m_writeEnabled && frame.writeCount >= 2) {
@@ -507,6 +529,7 @@ bool CSpiChip::ProgramPage(uint64_t linear, const uint8_t *data, size_t count, u
     const uint32_t start = uint32_t(linear - base);
     std::fill(m_touched.begin(), m_touched.end(), 0);
     m_image->Read(base, m_page.data(), pageBytes);
+    const bool worn = base / pageBytes == m_config.wornPage;
     bool erased = true;
     bool changed = false;
     for (size_t i = 0; i < count; ++i) {
@@ -522,7 +545,9 @@ bool CSpiChip::ProgramPage(uint64_t linear, const uint8_t *data, size_t count, u
         ++m_stats.programsNotErased;
     ++m_stats.pagesProgrammed;
     m_stats.bytesProgrammed += count;
-    return !changed || Store(base, m_page.data(), pageBytes);
+    // A worn page takes nothing and says nothing, as worn cells do: only a
+    // read-back finds it.
+    return !changed || worn || Store(base, m_page.data(), pageBytes);
 }
 
 bool CSpiChip::EraseRange(uint64_t offset, uint64_t count)

@@ -52,8 +52,13 @@ private:
     // (instruction, address, dummies).
     void ReadOut(const CFrame &frame, size_t header, uint64_t linear, uint64_t wrap);
     void Output(const CFrame &frame, size_t header, const uint8_t *data, size_t count, bool repeat);
+    // A status byte, repeated for as long as the frame reads.
+    void ReportStatus(const CFrame &frame, uint8_t status);
+    // Sets or clears the write-enable latch (write enable or write disable).
+    void LatchWriteEnable(uint8_t opcode);
     void FlashProgram(const CFrame &frame, size_t header, uint64_t linear);
     void FlashErase(uint64_t linear, uint64_t bytes);
+    void At45Compare(const std::vector<uint8_t> &buffer, uint64_t linear);
     void At45Erase(EAt45Erase kind, uint64_t linear);
     uint64_t At45Linear(uint64_t field) const;
     uint32_t At45SectorPages() const;
@@ -82,6 +87,8 @@ private:
     CStats &m_stats;
     std::vector<uint8_t> m_sfdp;
     uint32_t m_pages = 0;      // AT45 pages
+    std::vector<uint8_t> m_at45Buffers[2]; // the SRAM buffers 1 and 2, as last programmed from
+    bool m_at45Mismatch = false;
     int m_at45ByteBits = 0;    // AT45 pages of 264, 528 or 1056 bytes: 9, 10 or 11
     std::vector<uint8_t> m_page;
     std::vector<uint8_t> m_touched;

@@ -1,12 +1,25 @@
 // The six exports of the adapter library. Each call takes the library's one
 // lock, so the host's worker thread and a test may call from anywhere.
 //
+// Which adapter: the programmer line in XRUSB_PROGRAMMER, else the
+// `programmer` key of the configuration's [adapter] section, else the
+// simulated adapter. A line that cannot be read gives an adapter that is
+// never found and says why: a typing error never ends on the simulator.
+//
+// Two exports beyond the six: xrusb_message hands the host the library's
+// messages (one line each), so the host can show why a programmer cannot be
+// used; xrusb_bridge_seams lets a host in the same process stand in for the
+// system under the bridges (the tests' USB and spidev fakes).
+//
 // Configuration reload: the library stays loaded for the life of the host
 // process, so it re-reads its configuration whenever func4 is called while
 // no adapter is open and the configuration source changed (another
 // XRUSB_SIM path, or a file with other contents). That is a different
 // adapter being plugged in: firmware, counters and faults start afresh.
 
+#include "BridgeAdapter.h"
+#include "LibraryHooks.h"
+#include "ProgrammerChoice.h"
 #include "SimAdapter.h"
 #include "SimConfig.h"
 #include "SimLog.h"
@@ -19,6 +32,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <cstring>
 
 #define XRUSB_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -32,7 +46,12 @@ struct CConfigSource
     std::string text;
     bool readable = true;
 
-    std::string Key() const { return path + '\n' + (readable ? "1" : "0") + '\n' + text; }
+    std::string programmer;  // XRUSB_PROGRAMMER, when set
+
+    std::string Key() const
+    {
+        return programmer + '\n' + path + '\n' + (readable ? "1" : "0") + '\n' + text;
+    }
 };
 
 std::string LibraryDir()
@@ -60,6 +79,8 @@ bool ReadFile(const std::string &path, std::string &text)
 CConfigSource FindConfig()
 {
     CConfigSource source;
+    if (const char *programmer = std::getenv("XRUSB_PROGRAMMER"))
+        source.programmer = programmer;
     const char *env = std::getenv("XRUSB_SIM");
     if (env && *env) {
         source.path = env;
@@ -85,20 +106,40 @@ class CLibrary
 public:
     std::mutex mutex;
 
-    xrsim::CSimAdapter &Adapter(bool mayReload)
+    xrsim::IAdapter &Adapter(bool mayReload)
     {
         if (!m_adapter || (mayReload && !m_adapter->IsOpen())) {
             const CConfigSource source = FindConfig();
             if (!m_adapter || source.Key() != m_key) {
                 m_adapter.reset();  // the old adapter writes its counters first
                 m_key = source.Key();
-                m_adapter = std::make_unique<xrsim::CSimAdapter>(Load(source));
+                m_adapter = Make(source);
             }
         }
         return *m_adapter;
     }
 
+    // Other seams under the bridges: the next open builds a new adapter.
+    void SetSeams(const xrbridge::CBridgeSeams &seams)
+    {
+        m_adapter.reset();
+        m_seams = seams;
+    }
+
 private:
+    std::unique_ptr<xrsim::IAdapter> Make(const CConfigSource &source) const
+    {
+        const xrsim::CSimConfig config = Load(source);
+        const std::string line = source.programmer.empty() ? config.adapter.programmer : source.programmer;
+        xrbridge::CProgrammerChoice choice;
+        std::string error;
+        if (!xrbridge::ParseProgrammer(line, choice, error))
+            error = "cannot use the programmer \"" + line + "\": " + error;
+        else if (choice.kind == xrbridge::EProgrammer::Simulated)
+            return std::make_unique<xrsim::CSimAdapter>(config);
+        return std::make_unique<xrsim::CBridgeAdapter>(choice, error, config.adapter, m_seams);
+    }
+
     static xrsim::CSimConfig Load(const CConfigSource &source)
     {
         if (!source.readable) {
@@ -109,8 +150,9 @@ private:
                                   source.path.empty() ? "" : DirectoryOf(source.path));
     }
 
-    std::unique_ptr<xrsim::CSimAdapter> m_adapter;
+    std::unique_ptr<xrsim::IAdapter> m_adapter;
     std::string m_key;
+    xrbridge::CBridgeSeams m_seams;
 };
 
 CLibrary &Library()
@@ -181,4 +223,31 @@ XRUSB_EXPORT int32_t func6(void)
     CLibrary &library = Library();
     std::lock_guard<std::mutex> lock(library.mutex);
     return Guarded([&] { return library.Adapter(false).PacketSize(); }, 512);
+}
+
+XRUSB_EXPORT int32_t xrusb_message(char *buffer, int32_t size)
+{
+    if (!buffer || size <= 0)
+        return -1;
+    std::string message;
+    if (!xrsim::TakeMessage(message)) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    const size_t n = std::min(message.size(), size_t(size - 1));
+    std::memcpy(buffer, message.data(), n);
+    buffer[n] = '\0';
+    return int32_t(n);
+}
+
+XRUSB_EXPORT void xrusb_bridge_seams(const xrbridge::CBridgeSeams *seams)
+{
+    CLibrary &library = Library();
+    std::lock_guard<std::mutex> lock(library.mutex);
+    Guarded(
+        [&] {
+            library.SetSeams(seams ? *seams : xrbridge::CBridgeSeams());
+            return 0;
+        },
+        0);
 }

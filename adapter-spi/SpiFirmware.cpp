@@ -275,7 +275,8 @@ void CSpiFirmware::Configure(const CPacket &packet)
         std::vector<uint8_t> out{instruction};
         for (size_t i = 0; i < count; ++i)
             out.push_back(packet.At(at + 3 + i));
-        Transfer(out);
+        if (Transfer(out))
+            NoteFourByteEntry(instruction, out);
         if (m_algorithm != EAlgorithm::At45)
             WaitReady(CPoll(), m_limits.configure);
         wrote = true;
@@ -285,6 +286,33 @@ void CSpiFirmware::Configure(const CPacket &packet)
     // so nothing stays armed for a stray instruction.
     if (wrote && m_algorithm != EAlgorithm::At45)
         Transfer({spiop::WriteDisable});
+}
+
+void CSpiFirmware::NoteFourByteEntry(uint8_t instruction, const std::vector<uint8_t> &out)
+{
+    if (m_algorithm != EAlgorithm::Flash)
+        return;
+    if (instruction == spiop::Enter4ByteMode)
+        m_fourByteEntry = EFourByteEntry::Instruction;
+    else if (instruction == spiop::Exit4ByteMode)
+        m_fourByteEntry = EFourByteEntry::None;
+    else if (instruction == spiop::BankRegisterWrite && out.size() > 1)
+        m_fourByteEntry = (out[1] & spiop::BankRegisterFourByte) ? EFourByteEntry::BankRegister : EFourByteEntry::None;
+}
+
+void CSpiFirmware::Release()
+{
+    if (m_fourByteEntry == EFourByteEntry::None || m_busFailed)
+        return;
+    // Some parts take the mode change only with the write latch set; the
+    // others ignore the latch here.
+    Transfer({spiop::WriteEnable});
+    if (m_fourByteEntry == EFourByteEntry::Instruction)
+        Transfer({spiop::Exit4ByteMode});
+    else
+        Transfer({spiop::BankRegisterWrite, 0x00});
+    Transfer({spiop::WriteDisable});
+    m_fourByteEntry = EFourByteEntry::None;
 }
 
 // --- addresses
@@ -444,17 +472,8 @@ bool CSpiFirmware::ProgramPage(const CProgramPlan &plan, uint32_t index, const u
         return false;
     const uint64_t linear = plan.start + uint64_t(index) * plan.pageBytes;
     const size_t header = 1 + size_t(plan.addressBytes);
-    if (m_algorithm == EAlgorithm::At45) {
-        // One transaction: the page is erased and programmed from the buffer
-        // when chip select rises, so it cannot be split.
-        if (m_bus->MaxWrite() && m_bus->MaxWrite() < header + plan.pageBytes)
-            return false;
-        std::vector<uint8_t> out(1);
-        uint8_t opcode = plan.opcode;
-        PutAddress(out, opcode, plan.addressBytes, linear);
-        out.insert(out.end(), data, data + plan.pageBytes);
-        return Transfer(out) && WaitReady(plan.poll, m_limits.program);
-    }
+    if (m_algorithm == EAlgorithm::At45)
+        return ProgramAt45Page(plan, linear, data);
     // Serial flash and EEPROMs: write enable, program, wait, and check the
     // part took it; a bus that moves less at once gets shorter programs.
     const size_t most = m_bus->MaxWrite() > header ? m_bus->MaxWrite() - header : plan.pageBytes;
@@ -469,6 +488,28 @@ bool CSpiFirmware::ProgramPage(const CProgramPlan &plan, uint32_t index, const u
         done += n;
     }
     return ok;
+}
+
+// One transaction: the page is erased and programmed from buffer 1 when chip
+// select rises, so it cannot be split. The part has no program-failed bit:
+// the page is compared with the buffer it was programmed from, and a page
+// that did not take its data reads back as a mismatch.
+bool CSpiFirmware::ProgramAt45Page(const CProgramPlan &plan, uint64_t linear, const uint8_t *data)
+{
+    const size_t header = 1 + size_t(plan.addressBytes);
+    if (m_bus->MaxWrite() && m_bus->MaxWrite() < header + plan.pageBytes)
+        return false;
+    std::vector<uint8_t> out(1);
+    uint8_t opcode = plan.opcode;
+    PutAddress(out, opcode, plan.addressBytes, linear);
+    out.insert(out.end(), data, data + plan.pageBytes);
+    if (!Transfer(out) || !WaitReady(plan.poll, m_limits.program))
+        return false;
+    std::vector<uint8_t> compare(1);
+    uint8_t compareOpcode = spiop::At45CompareBuffer1;
+    PutAddress(compare, compareOpcode, plan.addressBytes, linear);
+    return Transfer(compare) && WaitReady(plan.poll, m_limits.program) &&
+           (ReadStatus(spiop::At45ReadStatus) & spiop::At45StatusCompareMismatch) == 0 && !m_busFailed;
 }
 
 // --- erase

@@ -69,8 +69,14 @@ class CSpiFirmware : public xrsim::CChip
 public:
     CSpiFirmware(std::unique_ptr<xrbus::ISpiBus> bus, xrsim::CStats &stats, const CPollLimits &limits);
 
+    ~CSpiFirmware() override { Release(); }
+
     bool Command(const xrsim::CPacket &packet, xrsim::CCommandResult &result) override;
     void SelectAlgorithm(int index) override { m_algorithm = AlgorithmOf(index); }
+    // A part that an init record put into four-byte mode is returned to
+    // three-byte mode: the boot code of many boards reads its flash with
+    // three-byte addresses and would not start from a part left in the other.
+    void Release() override;
 
     // A transfer failed: the programmer is gone or timed out.
     bool BusFailed() const { return m_busFailed; }
@@ -84,6 +90,7 @@ public:
     bool ProgramPage(const CProgramPlan &plan, uint32_t index, const uint8_t *data);
 
 private:
+    bool ProgramAt45Page(const CProgramPlan &plan, uint64_t linear, const uint8_t *data);
     struct CAt45Layout
     {
         uint32_t pageBytes = 528;
@@ -116,6 +123,10 @@ private:
     std::unique_ptr<xrbus::ISpiBus> m_bus;
     CPollLimits m_limits;
     EAlgorithm m_algorithm = EAlgorithm::Flash;
+    // How the init records entered four-byte mode, so it can be left the same way.
+    enum class EFourByteEntry { None, Instruction, BankRegister };
+    EFourByteEntry m_fourByteEntry = EFourByteEntry::None;
+    void NoteFourByteEntry(uint8_t instruction, const std::vector<uint8_t> &out);
     CAt45Layout m_at45;
     bool m_busFailed = false;
     std::string m_busError;

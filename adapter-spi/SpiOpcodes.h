@@ -19,6 +19,7 @@ constexpr uint8_t WriteStatus2 = 0x31;
 constexpr uint8_t WriteStatus3 = 0x11;
 constexpr uint8_t BankRegisterRead = 0x16;
 constexpr uint8_t BankRegisterWrite = 0x17;  // bit 7: four-byte addresses
+constexpr uint8_t BankRegisterFourByte = 0x80;
 constexpr uint8_t Enter4ByteMode = 0xB7;
 constexpr uint8_t Exit4ByteMode = 0xE9;
 constexpr uint8_t ReadSfdp = 0x5A;
@@ -35,11 +36,16 @@ constexpr uint8_t ChipErase2 = 0x60;
 constexpr uint8_t At45ProgramThroughBuffer1 = 0x82;
 constexpr uint8_t At45ProgramThroughBuffer2 = 0x85;
 constexpr uint8_t At45ChipErase[4] = {0xC7, 0x94, 0x80, 0x9A};
+// AT45: compare a main memory page with buffer 1 or 2; a page that differs
+// sets the mismatch bit of the status.
+constexpr uint8_t At45CompareBuffer1 = 0x60;
+constexpr uint8_t At45CompareBuffer2 = 0x61;
 // Status register bits of serial flash and EEPROMs.
 constexpr uint8_t StatusBusy = 0x01;
 constexpr uint8_t StatusWriteEnabled = 0x02;
 constexpr uint8_t StatusProtectBits = 0x3C;
 constexpr uint8_t At45StatusReady = 0x80;
+constexpr uint8_t At45StatusCompareMismatch = 0x40;
 constexpr uint8_t At45StatusBinaryPages = 0x01;
 constexpr uint8_t ReadStatus2 = 0x35;
 constexpr uint8_t ReadStatus3 = 0x15;

@@ -18,6 +18,7 @@ enum : int {
     UI_UNEXPECTED_ARGUMENT = 357,
     UI_OPTION_TAKES_NO_VALUE = 358,
     UI_TOOLKIT_OPTIONS = 359,
+    UI_OPTION_PROGRAMMER = 247,
 };
 
 // Options of other areas are added here, each with its text from the area's
@@ -25,6 +26,7 @@ enum : int {
 const SCommandLineOption s_options[] = {
     {"help", 'h', nullptr, UI_OPTION_HELP},
     {"version", 'v', nullptr, UI_OPTION_VERSION},
+    {"programmer", 'p', "LINE", UI_OPTION_PROGRAMMER},
 };
 
 // "-h, --help" or "--device NAME", as the help and the manual page show it.

@@ -67,6 +67,7 @@ public:
         ActMultiFileCorrection,
         ActGotoConfigFolder,
         ActAbout,
+        ActProgrammer,
         ActionCount
     };
     static constexpr int RecentActionCount = 20;
@@ -170,6 +171,7 @@ public:
 
 public slots:
     void OnAbout();
+    void OnChooseProgrammer();
     void OnSelectDevice();
     void OnSave();
     void OnOpen();
@@ -251,6 +253,7 @@ private:
     // the adapter is usable again; a lost link also logs where an operation
     // was cut off.
     void OnAdapterTrouble(int trouble, qint64 lastUnit);
+    void LogAdapterMessages();
     void ReportTargetRejected();
     void ReportAdapterUsable();
     void LogTroubleOnce(int trouble, int textIndex);

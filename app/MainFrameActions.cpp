@@ -88,6 +88,8 @@ const SActionRow ACTION_TABLE[] = {
      &CMainFrame::OnGotoConfigFolder},
     {CMainFrame::ActAbout, 28, 29, nullptr, ":/images/about.png", QKeySequence::UnknownKey, nullptr,
      &CMainFrame::OnAbout},
+    {CMainFrame::ActProgrammer, 240, 241, nullptr, nullptr, QKeySequence::UnknownKey, nullptr,
+     &CMainFrame::OnChooseProgrammer},
 };
 static_assert(std::size(ACTION_TABLE) == CMainFrame::ActionCount, "one row per action");
 
@@ -158,6 +160,7 @@ void CMainFrame::CreateMenus()
     newFlash->addAction(m_actions[ActNandFlash]);
     newFlash->addAction(m_actions[ActSpiFlash]);
     tools->addAction(m_actions[ActLanguage]);
+    tools->addAction(m_actions[ActProgrammer]);
     tools->addSeparator();
     tools->addAction(m_actions[ActEditDeviceFile]);
     m_recentTargetsMenu = AddRegisteredSubmenu(tools, UI_RECENT_TARGETS);

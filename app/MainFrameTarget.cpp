@@ -10,7 +10,9 @@
 #include "DeviceSelectDialog.h"
 #include "ProductInfo.h"
 #include "Programmer.h"
+#include "ProgrammerDialog.h"
 #include "ProgrammerFactory.h"
+#include "ProgrammerLine.h"
 #include "Script.h"
 #include "ScriptRunner.h"
 #include "StatusLabel.h"
@@ -34,6 +36,8 @@ enum TargetTextIndex : int {
     UI_TARGET = 55,
     UI_BUSY = 74,
     UI_RECENT_TARGET_GONE = 281,
+    UI_PROGRAMMER_CHOSEN = 244,
+    UI_PROGRAMMER_FROM_CONFIG = 245,
 };
 
 enum ConnectionState : int { StateNotConnected = 0, StateFullSpeed = 1, StateHighSpeed = 2 };
@@ -186,6 +190,26 @@ bool CMainFrame::RefuseWhenBusy()
     return false;
 }
 
+// Another programmer: the line is kept for the next start, and the target
+// is set up again, so the new adapter gets a fresh connection. The worker
+// goes first: the library reads the line on the worker's thread.
+void CMainFrame::OnChooseProgrammer()
+{
+    if (RefuseWhenBusy())
+        return;
+    CProgrammerDialog dialog(ProgrammerLine::Current(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString line = dialog.Line();
+    ProgrammerLine::Store(line);
+    DeleteProgrammer();
+    ProgrammerLine::Use(line);
+    // After the set-up, which starts the log of the new target afresh.
+    if (FindByName(m_targetName))
+        SetupTarget();
+    LogMessage(Text(UI_PROGRAMMER_CHOSEN).arg(line.isEmpty() ? Text(UI_PROGRAMMER_FROM_CONFIG) : line));
+}
+
 void CMainFrame::OnSelectDevice()
 {
     if (RefuseWhenBusy())
@@ -249,6 +273,7 @@ void CMainFrame::timerEvent(QTimerEvent *event)
 
 void CMainFrame::OnAdapterState(bool connected)
 {
+    LogAdapterMessages();
     if (!connected) {
         // An operation that was followed, or one a script waits for, cannot
         // end any more: it failed.

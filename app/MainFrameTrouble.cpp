@@ -8,6 +8,7 @@
 #include "DeviceItemNand.h"
 #include "Programmer.h"
 #include "UiText.h"
+#include "UsbMessages.h"
 
 #include <algorithm>
 
@@ -21,14 +22,24 @@ enum TroubleTextIndex : int {
     UI_ADAPTER_AGAIN = 365,
     UI_CUT_OFF = 366,
     UI_GEOMETRY_REFUSED = 369,
+    UI_ADAPTER_SAYS = 246,
 };
 
 // Not one of the worker's reasons: the window itself sees the rejection.
 constexpr int TROUBLE_TARGET_REJECTED = 100;
 } // namespace
 
+// The library's reasons come first: why no programmer answers, or what
+// broke the link, before the window's own summary of it.
+void CMainFrame::LogAdapterMessages()
+{
+    for (const QString &line : Usb::TakeMessages())
+        LogMessage(Text(UI_ADAPTER_SAYS).arg(line));
+}
+
 void CMainFrame::OnAdapterTrouble(int trouble, qint64 lastUnit)
 {
+    LogAdapterMessages();
     switch (trouble) {
     case CProgrammer::NoAdapter:
         LogTroubleOnce(trouble, UI_NO_ADAPTER);

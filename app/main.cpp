@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "ProgrammerLine.h"
 #include "MainFrame.h"
 
 #include <QApplication>
@@ -63,6 +64,8 @@ int main(int argc, char *argv[])
     }
     if (AnswersInformationOption(commandLine, program))
         return 0;
+    // Before the window starts the programmer's worker.
+    ProgrammerLine::UseAtStartup(commandLine.IsSet("programmer"), commandLine.Value("programmer"));
     auto window = std::make_unique<CMainFrame>();
     window->show();
     const int result = app->exec();

@@ -1,4 +1,5 @@
 #include "UsbLibrary.h"
+#include "UsbMessages.h"
 
 #include "AppDirectory.h"
 
@@ -18,6 +19,7 @@ using ReceiveFn = int32_t (*)(int32_t, uint8_t *, int32_t);
 using SendFn = int32_t (*)(int32_t, const uint8_t *, int32_t);
 using FirmwareFn = int32_t (*)(const uint8_t *, uint8_t);
 using PacketSizeFn = int32_t (*)();
+using MessageFn = int32_t (*)(char *, int32_t);
 
 const char *const kLibraryFileName = "libxrusb.so";
 
@@ -30,6 +32,7 @@ struct EntryPoints
     SendFn send = nullptr;             // "func2"
     FirmwareFn loadFirmware = nullptr; // "func3"
     PacketSizeFn packetSize = nullptr; // "func6"
+    MessageFn message = nullptr;       // "xrusb_message", optional
 };
 
 // Readers are the wrappers (any thread), writers Load/Unload (GUI thread).
@@ -66,6 +69,7 @@ bool LoadLibrary(const QString &path)
     g_table.send = Resolve<SendFn>(*library, "func2");
     g_table.loadFirmware = Resolve<FirmwareFn>(*library, "func3");
     g_table.packetSize = Resolve<PacketSizeFn>(*library, "func6");
+    g_table.message = Resolve<MessageFn>(*library, "xrusb_message");
     g_table.loaded = true;
     g_library = std::move(library);
     return true;
@@ -130,6 +134,20 @@ int32_t PacketSize()
 {
     QReadLocker locker(&g_lock);
     return g_table.loaded && g_table.packetSize ? g_table.packetSize() : 0;
+}
+
+QStringList TakeMessages()
+{
+    constexpr int32_t LongestMessage = 1024;
+    constexpr int MostAtOnce = 64;
+    QReadLocker locker(&g_lock);
+    QStringList messages;
+    if (!g_table.loaded || !g_table.message)
+        return messages;
+    char line[LongestMessage];
+    for (int i = 0; i < MostAtOnce && g_table.message(line, LongestMessage) > 0; ++i)
+        messages << QString::fromLocal8Bit(line);
+    return messages;
 }
 
 } // namespace Usb

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Bounded fuzzing: run.sh <fuzz build folder> [seconds per target] [target ...]
 # (every target when none is named: script devicelist onfi sfdp language
-# settings simini). Each runs on one core for the given time, from the
+# settings simini serprog ch341a). Each runs on one core for the given time, from the
 # corpus kept in fuzz/corpus/<target> plus the seeds; new inputs collect in
 # <build>/fuzz-corpus/<target>. With NVP_FUZZ_KEEP=1 the grown corpus is
 # minimised back into fuzz/corpus/<target> afterwards (only inputs that add
@@ -11,7 +11,7 @@ set -e
 build=${1:?usage: run.sh <fuzz build folder> [seconds] [target ...]}
 seconds=${2:-60}
 shift 2 2>/dev/null || shift $#
-targets=${*:-script devicelist onfi sfdp language settings simini}
+targets=${*:-script devicelist onfi sfdp language settings simini serprog ch341a}
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$build" && pwd)
 
@@ -36,6 +36,7 @@ max_len_of() {
     devicelist) echo 2048 ;;
     onfi) echo 768 ;;
     sfdp) echo 4096 ;;
+    serprog | ch341a) echo 8192 ;;
     *) echo 8192 ;;
     esac
 }

@@ -33,6 +33,18 @@ const AddedUiText s_addedTexts[] = {
     {220, "The chip answers ID %1, but the selected device %2 has ID %3. Erase or program it anyway?"},
 
     // 240-279: real programmers (bridges, ports, permissions)
+    {240, "Programmer..."},
+    {241, "Choose the programmer: the simulated adapter or a real one and its port"},
+    {242, "Programmer"},
+    {243, "sim  the simulated adapter\n"
+          "serprog:/dev/ttyACM0[,baud=N][,settle_ms=N][,hz=N]  a serial programmer (Pico, STM32, Arduino)\n"
+          "ch341a  a CH341A board in SPI mode\n"
+          "spidev:/dev/spidev0.0[,hz=N]  the SPI port of a single-board computer\n"
+          "Empty: the adapter configuration file decides (the simulated adapter by default)."},
+    {244, "Programmer: %1"},
+    {245, "the adapter configuration file's choice"},
+    {246, "Adapter: %1"},
+    {247, "Use this programmer for this run: sim, serprog:PORT, ch341a or spidev:NODE"},
 
     // 280-299: main window (empty window, tool bars, settings folder)
     {280, "No target device is chosen. Choose the chip in the socket:"},

@@ -1,4 +1,6 @@
+#include "AppSettings.h"
 #include "CommandLine.h"
+#include "ProgrammerLine.h"
 #include "UiText.h"
 
 #include <QTest>
@@ -80,6 +82,40 @@ private slots:
         QVERIFY(!commandLine.IsSet("quiet"));
         if (!ok)
             QVERIFY2(commandLine.Error().contains("needs a value"), qPrintable(commandLine.Error()));
+    }
+
+    // --programmer picks the programmer for this run; without it the
+    // environment's line stands, else the one the window stored.
+    void programmerOptionChoosesTheLine_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("option") << QStringList({"--programmer", "serprog:/dev/ttyACM0,baud=2000000"}) << "ch341a"
+                                << "spidev:/dev/spidev0.0" << "serprog:/dev/ttyACM0,baud=2000000";
+        QTest::newRow("short option") << QStringList({"-p", "ch341a"}) << "" << "" << "ch341a";
+        QTest::newRow("option back to the simulator") << QStringList({"--programmer=sim"}) << "ch341a" << ""
+                                                      << "sim";
+        QTest::newRow("environment") << QStringList() << "ch341a" << "spidev:/dev/spidev0.0" << "ch341a";
+        QTest::newRow("stored") << QStringList() << "" << "spidev:/dev/spidev0.0" << "spidev:/dev/spidev0.0";
+        QTest::newRow("nothing: the configuration decides") << QStringList() << "" << "" << "";
+    }
+    void programmerOptionChoosesTheLine()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QString, environment);
+        QFETCH(QString, stored);
+        QFETCH(QString, used);
+        ProgrammerLine::Use(environment);
+        ProgrammerLine::Store(stored);
+        CCommandLine commandLine;
+        QVERIFY(commandLine.Parse(words));
+        ProgrammerLine::UseAtStartup(commandLine.IsSet("programmer"), commandLine.Value("programmer"));
+        QCOMPARE(ProgrammerLine::Current(), used);
+        QCOMPARE(qEnvironmentVariable("XRUSB_PROGRAMMER"), used);
+        ProgrammerLine::Use(QString());
+        ProgrammerLine::Store(QString());
     }
 
     void aSecondParseForgetsTheFirst()

@@ -368,7 +368,8 @@ private slots:
         QCOMPARE(MenuEntries(TopMenu(*window, "File")),
                  QStringList({"Clear", "Open", "Save", "|", "Recent Files", "|", "Exit"}));
         QCOMPARE(MenuEntries(TopMenu(*window, "Tools")),
-                 QStringList({"Device", "New Flash", "Language", "|", "Edit Device File", "Recent Targets"}));
+                 QStringList({"Device", "New Flash", "Language", "Programmer...", "|", "Edit Device File",
+                              "Recent Targets"}));
         QCOMPARE(MenuEntries(window->FamilyMenu()), QStringList({"New Chip", "Multiple File Correction"}));
         QCOMPARE(MenuEntries(TopMenu(*window, "Help")), QStringList({"Goto Configure folder", "About"}));
         QCOMPARE(window->RecentFilesMenu()->actions().size(), 20);

@@ -74,15 +74,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY2(Usb::LoadLibrary(), qPrintable(Usb::LoadError()));
-        CSpiSimSession::AddBundledFamily();
-        m_session = std::make_unique<CSpiSimSession>(m_dir.path());
+        const QString error = CSpiSimSession::OpenForTests(m_dir.path(), m_session);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     void cleanupTestCase()
     {
-        m_session.reset();
-        CSpiSimSession::ReleaseAdapter(m_dir.path());
-        DeleteAll();
+        CSpiSimSession::CloseForTests(m_dir.path(), m_session);
     }
     void cleanup() { m_session->Stop(); }
 

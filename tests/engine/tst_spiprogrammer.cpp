@@ -65,15 +65,13 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY2(Usb::LoadLibrary(), qPrintable(Usb::LoadError()));
-        QVERIFY(CSpiSimSession::AddBundledFamily() > 200);
-        m_session = std::make_unique<CSpiSimSession>(m_dir.path());
+        const QString error = CSpiSimSession::OpenForTests(m_dir.path(), m_session);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY(DeviceFamilies().back()->Count() > 200);
     }
     void cleanupTestCase()
     {
-        m_session.reset();
-        CSpiSimSession::ReleaseAdapter(m_dir.path());
-        DeleteAll();
+        CSpiSimSession::CloseForTests(m_dir.path(), m_session);
     }
     void cleanup() { m_session->Stop(); }
 

@@ -481,7 +481,7 @@ void TestSimLink::badConfiguration()
         QCOMPARE(lines, QStringList());
     } else {
         QCOMPARE(lines.size(), 1);  // one clear message per problem
-        QVERIFY2(lines.first().startsWith("xrusb-sim: ") && lines.first().contains(message), qPrintable(lines.first()));
+        QVERIFY2(lines.first().startsWith("xrusb: ") && lines.first().contains(message), qPrintable(lines.first()));
     }
     m_host.Close();
 }

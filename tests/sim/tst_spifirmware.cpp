@@ -265,6 +265,37 @@ private slots:
                  QByteArray(2, '\0'));
         QCOMPARE(Reply(ReadPacket(0x03, 3, 0x10000, 16)), QByteArray(16, '\xFF'));
     }
+
+    // A part that its init record put into four-byte mode (the instruction,
+    // or bit 7 of the bank register) is back in three-byte mode once the
+    // adapter lets it go; one left alone is not touched.
+    void fourByteModeLeftAtRelease_data()
+    {
+        QTest::addColumn<QList<int>>("record");  // write-enable marker, instruction, count, data
+        QTest::addColumn<bool>("fourByte");
+        QTest::newRow("enter instruction") << QList<int>{0x06, 0xB7, 0x00} << true;
+        QTest::newRow("bank register bit 7") << QList<int>{0x00, 0x17, 0x01, 0x80} << true;
+        QTest::newRow("no mode change") << QList<int>{0x06, 0x01, 0x01, 0x00} << false;
+    }
+    void fourByteModeLeftAtRelease()
+    {
+        QFETCH(QList<int>, record);
+        QFETCH(bool, fourByte);
+        xrsim::CSpiConfig config;
+        config.size = 0x2000000;
+        config.id = {0xEF, 0x40, 0x19};
+        QVERIFY(Seat(config, QByteArray(), 0, 0, 0));
+        std::vector<uint8_t> configure = Packet({0x34, 0x9F, 1}, 64);
+        std::copy(record.begin(), record.end(), configure.begin() + 3);
+        QVERIFY(Reply(configure).isEmpty());
+        const auto flagStatus = [&] { return uint8_t(Reply(Packet({0x31, 0x00, 0x70, 0x01})).at(0)); };
+        QCOMPARE(bool(flagStatus() & 0x01), fourByte);
+        const int before = m_bus->transfers;
+        m_firmware->Release();
+        QCOMPARE(flagStatus() & 0x01, 0);
+        if (!fourByte)
+            QCOMPARE(m_bus->transfers, before + 1); // only the status read above
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSpiFirmware)

@@ -47,6 +47,27 @@ public:
         Usb::UnloadLibrary();
     }
 
+    // The start of a test program's SPI session: the adapter library and the
+    // bundled SPI list are loaded. Empty when all went well, else what failed.
+    static QString OpenForTests(const QString &folder, std::unique_ptr<CSpiSimSession> &session)
+    {
+        if (!Usb::LoadLibrary())
+            return Usb::LoadError();
+        if (AddBundledFamily() <= 0)
+            return QStringLiteral("the bundled SPI list holds no entry");
+        session = std::make_unique<CSpiSimSession>(folder);
+        return QString();
+    }
+
+    // Its end: the session goes, the adapter is released and the device
+    // database emptied.
+    static void CloseForTests(const QString &folder, std::unique_ptr<CSpiSimSession> &session)
+    {
+        session.reset();
+        ReleaseAdapter(folder);
+        DeleteAll();
+    }
+
     // A new adapter with an SPI module: `spi` holds [spi] keys; `dump`, when
     // given, is seated as the chip's contents (else a blank chip).
     bool Seat(const QString &spi, const QByteArray &dump = QByteArray(), const QString &adapterKeys = QString())
