@@ -110,6 +110,7 @@ public:
             m_longest = spent;
             m_longestKind = int(event->type());
             m_longestReceiver = receiver ? receiver->metaObject()->className() : "";
+            m_longestAt = double(m_phase.nsecsElapsed()) / 1e9;
         }
         m_total += m_recording ? spent : 0;
         return handled;
@@ -120,11 +121,13 @@ public:
         m_longest = m_total = 0;
         m_longestKind = 0;
         m_longestReceiver.clear();
+        m_phase.start();
     }
     void Print(const char *what)
     {
-        std::printf("%-8s GUI thread CPU: longest event %.1f ms (event type %d to a %s), %.0f ms in all\n", what,
-                    m_longest, m_longestKind, m_longestReceiver.constData(), m_total);
+        std::printf("%-8s GUI thread CPU: longest event %.1f ms (event type %d to a %s, ending at %.2f s), %.0f ms in "
+                    "all\n",
+                    what, m_longest, m_longestKind, m_longestReceiver.constData(), m_longestAt, m_total);
         m_recording = false;
     }
 
@@ -135,6 +138,8 @@ private:
     double m_total = 0;
     int m_longestKind = 0;
     QByteArray m_longestReceiver;
+    QElapsedTimer m_phase;
+    double m_longestAt = 0;
 };
 
 // Runs one console line as a script does and waits for its completion code.

@@ -69,6 +69,7 @@ int CNandProgrammer::startReadOp(uint64_t address, uint64_t length, int opCode)
 
 void CNandProgrammer::runReadOp()
 {
+    const CCommandBatch batch(*this);
     if (m_opCode == Adapter::Tag::ReadData && !m_mainBuffer->CreateImageFile()) {
         // Without an image file nothing is read: the read ends failed, so a
         // script that waits for it does not wait for ever.

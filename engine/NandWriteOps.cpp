@@ -57,6 +57,7 @@ int CNandProgrammer::startErase(uint64_t address, uint64_t length)
 
 void CNandProgrammer::runErase()
 {
+    const CCommandBatch batch(*this);
     const uint32_t blocks = uint32_t(m_length / m_blockBytes);
     uint64_t page = m_address / m_geometry.pageSize;
     m_eraseFirstPage = uint32_t(page);
@@ -157,6 +158,7 @@ int CNandProgrammer::startProgram(uint64_t address, uint64_t length)
 
 void CNandProgrammer::runProgram()
 {
+    const CCommandBatch batch(*this);
     const uint32_t unit = uint32_t(packetSize());
     if (unit == 0 || m_geometry.pageSize == 0)
         return;
@@ -243,6 +245,7 @@ int64_t CNandProgrammer::goodDataOnBadTargetBlock() const
 
 void CNandProgrammer::buildTargetBbt()
 {
+    const CCommandBatch batch(*this);
     m_targetBuffer->CloseFile();
     if (m_blockBytes == 0)
         return;
@@ -300,6 +303,7 @@ bool CNandProgrammer::onTargetMarker(const CProgMessage &message)
 
 bool CNandProgrammer::buildSourceBbt()
 {
+    const CCommandBatch batch(*this);
     // The scan is paced through the command queue, which only moves while
     // the adapter is connected.
     if (!isConnected())

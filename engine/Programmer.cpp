@@ -183,6 +183,9 @@ void CProgrammer::reconnect()
 
 void CProgrammer::clearQueue()
 {
+    // What a batch holds so far is dropped with the queue.
+    if (batching())
+        m_batch.clear();
     std::deque<std::unique_ptr<CProgCommand>> dropped;
     {
         QMutexLocker locker(&m_commandLock);
@@ -217,8 +220,45 @@ CMemoryNode *CProgrammer::addBuffer(CMemoryNode *buffer)
     return buffer;
 }
 
+CProgrammer::CCommandBatch::CCommandBatch(CProgrammer &programmer)
+    : m_programmer(programmer)
+{
+    if (m_programmer.m_batchDepth++ == 0)
+        m_programmer.m_batchThread = QThread::currentThreadId();
+}
+
+CProgrammer::CCommandBatch::~CCommandBatch()
+{
+    if (--m_programmer.m_batchDepth == 0) {
+        m_programmer.m_batchThread = nullptr;
+        m_programmer.flushBatch();
+    }
+}
+
+bool CProgrammer::batching() const
+{
+    return m_batchThread.load() == QThread::currentThreadId();
+}
+
+void CProgrammer::flushBatch()
+{
+    if (m_batch.empty())
+        return;
+    {
+        QMutexLocker locker(&m_commandLock);
+        for (auto &record : m_batch)
+            m_commands.push_back(std::move(record));
+    }
+    m_batch.clear();
+    wakeWorker();
+}
+
 void CProgrammer::pushCommand(std::unique_ptr<CProgCommand> record)
 {
+    if (batching()) {
+        m_batch.push_back(std::move(record));
+        return;
+    }
     {
         QMutexLocker locker(&m_commandLock);
         m_commands.push_back(std::move(record));

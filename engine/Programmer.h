@@ -125,6 +125,22 @@ public:
     virtual void probeChip();
 
     // --- queueing, on the GUI thread
+    // Commands queued while a batch is open (on the thread that opened it)
+    // go to the worker together when the outermost batch ends: one lock and
+    // one wake-up instead of one of each per command. Thousands of commands
+    // queued one by one kept the window busy for tens of milliseconds while
+    // the worker fought for the queue's lock.
+    class CCommandBatch
+    {
+    public:
+        explicit CCommandBatch(CProgrammer &programmer);
+        ~CCommandBatch();
+        CCommandBatch(const CCommandBatch &) = delete;
+        CCommandBatch &operator=(const CCommandBatch &) = delete;
+
+    private:
+        CProgrammer &m_programmer;
+    };
     // Copies up to 100 bytes into a new record and wakes the worker.
     void queueCommand(const uint8_t *bytes, int32_t length, int32_t address, uint8_t tag, uint32_t replyLength);
     void queueCommand(const Adapter::CPacket &packet, int32_t address, uint8_t tag, uint32_t replyLength);
@@ -245,8 +261,15 @@ private:
     void clearDataJobs();
     void wakeWorker();
 
+    bool batching() const;
+    void flushBatch();
+
     mutable QMutex m_commandLock;
     std::deque<std::unique_ptr<CProgCommand>> m_commands;
+    // The open batch: its depth and records belong to the thread that opened it.
+    std::atomic<Qt::HANDLE> m_batchThread{nullptr};
+    int m_batchDepth = 0;
+    std::vector<std::unique_ptr<CProgCommand>> m_batch;
     std::atomic<uint32_t> m_queueClears{0};
     std::atomic<uint32_t> m_epoch{1};
     bool m_everConnected = false; // worker only: a connection was made before

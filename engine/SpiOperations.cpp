@@ -271,6 +271,7 @@ void CSpiProgrammer::QueueReadBatch(const CProgMessage &id)
 // tagged `tag` and addressed by its transfer unit.
 void CSpiProgrammer::QueueReadCommands(uint64_t chunk, uint8_t tag)
 {
+    const CCommandBatch batch(*this);
     const CSpiGeometry geometry = Geometry();
     const uint32_t unit = geometry.TransferUnit();
     const COpcodes opcodes = Opcodes();
@@ -363,6 +364,7 @@ void CSpiProgrammer::OnBlankData(const CProgMessage &message)
 
 void CSpiProgrammer::QueueEraseBatch(const CProgMessage &id)
 {
+    const CCommandBatch batch(*this);
     // An entry without a size (a self-describing one not filled yet) has nothing to erase.
     if (m_length == 0)
         return;
@@ -562,6 +564,7 @@ void CSpiProgrammer::OnChunkProgrammed(const CProgMessage &message)
 
 void CSpiProgrammer::QueueProgramBatch()
 {
+    const CCommandBatch batch(*this);
     if (m_length == 0)
         return;
     if (!tryLockBuffer()) {

@@ -145,7 +145,7 @@ private slots:
         m_rig.WaitConnected();
         if (QTest::currentTestFailed())
             return;
-        AnswerNextFileDialog(m_dir.filePath("read-before-refusals.bin"));
+        AnswerNextFileDialog(m_dir.filePath("read-before-the-adapter-went.bin"));
         g_cmdProcessor.RunCommand("read ");
         QTRY_COMPARE_WITH_TIMEOUT(Window().ConnectionLabel()->State(), 0, OPERATION_MS);
         QVERIFY(!Window().IsAdapterReady());
