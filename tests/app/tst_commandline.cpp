@@ -25,7 +25,8 @@ private slots:
         QTest::newRow("unknown short") << QStringList({"-q"}) << false << QStringList() << "-q";
         QTest::newRow("prefix is no option") << QStringList({"--hel"}) << false << QStringList() << "--hel";
         QTest::newRow("argument") << QStringList({"image.bin"}) << false << QStringList() << "image.bin";
-        QTest::newRow("lone dashes") << QStringList({"--"}) << false << QStringList() << "--";
+        // Two dashes end the options: what follows goes to the script.
+        QTest::newRow("lone dashes") << QStringList({"--"}) << true << QStringList() << "";
         QTest::newRow("switch with value") << QStringList({"--help=yes"}) << false << QStringList() << "--help=yes";
         // What came before the bad word is kept, so --help is still seen.
         QTest::newRow("help before unknown") << QStringList({"--help", "-platform"}) << false
@@ -135,7 +136,8 @@ private slots:
         for (const SCommandLineOption &option : CommandLineOptions()) {
             const QString name = QLatin1String(option.name);
             QVERIFY2(help.contains("--" + name), option.name);
-            QVERIFY2(man.contains("\\fB\\-\\-" + name + "\\fR"), option.name);
+            // The manual page writes every dash of an option as a minus sign.
+            QVERIFY2(man.contains("\\fB\\-\\-" + QString(name).replace("-", "\\-") + "\\fR"), option.name);
             QVERIFY2(!Text(option.helpText).isEmpty(), option.name);
             QVERIFY2(help.contains(Text(option.helpText)), option.name);
             if (option.shortName)
