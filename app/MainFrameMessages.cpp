@@ -100,8 +100,10 @@ void CMainFrame::OnProgMessage(CProgMessage *message)
                                    message->lost || !message->data);
         break;
     default:
+        // The engine may end the message's operation under another code
+        // (a detection finished by the chip's self-description).
         if (m_programmer && m_programmer->handleMessage(message))
-            NotifyDone(tag);
+            NotifyDone(message->tag);
         break;
     }
 }

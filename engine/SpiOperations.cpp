@@ -69,7 +69,12 @@ bool CSpiProgrammer::handleMessage(CProgMessage *message)
         OnAt45Status(*message);
         return false;
     case Adapter::Tag::ParamPage:
-        return OnSelfDescription(*message);
+        // A chip that described itself has been detected: the detection's
+        // own code ends it, so a script waiting for the detection goes on.
+        if (!OnSelfDescription(*message))
+            return false;
+        message->tag = DetectCode;
+        return true;
     case Adapter::Tag::ReadOpId:
         if (!FailedWithoutId(*message))
             QueueReadBatch(*message);

@@ -147,7 +147,8 @@ void TestNandDetect::unknownChip()
     QVERIFY(!rig.frame.codes.contains('H'));
     QVERIFY(rig.frame.targetRequests.isEmpty());
     const QStringList commands = rig.Commands(from);
-    QCOMPARE(commands.mid(commands.size() - 2), QStringList({"CMD 36 00", "CMD 2A 01 00 00 00 00"}));
+    // An unknown chip ends the detection as failed: the operation is ended.
+    QCOMPARE(commands.mid(commands.size() - 3), QStringList({"CMD 36 00", "CMD 2A 01 00 00 00 00", "CMD 33 00"}));
     // The parameter page comes back whole, in one reply of 512 bytes.
     QVERIFY(rig.TraceLines(from).contains("READ 3 512"));
     QVERIFY(rig.frame.log.contains("2c,dc,90,95,56,0"));
@@ -309,7 +310,9 @@ void TestNandDetect::missingChip()
         rig.frame.Stop();
     } else {
         QVERIFY(rig.frame.WaitUntilQuiet());
-        QCOMPARE(rig.Commands(from), QStringList({"CMD 36 00", IdCommand()}));
+        // Declining ends the operation as failed, with the question's reason.
+        QCOMPARE(rig.Commands(from), QStringList({"CMD 36 00", IdCommand(), "CMD 33 00"}));
+        QCOMPARE(rig.frame.failures, QStringList({"ID detection error, check pin connetion!!"}));
         QVERIFY(!rig.frame.IsOperationRunning());
         QVERIFY(!rig.frame.ends.contains(end));
     }

@@ -96,14 +96,16 @@ void TestNandNewDevice::editorForOtherChips_data()
     QTest::addColumn<QStringList>("log");
 
     const QStringList wiring{" ", "ID detection error, check pin connetion!!"};
-    QTest::newRow("accepted") << "2C DC 90 95 56 00" << "" << 1 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
-    QTest::newRow("cancelled") << "2C DC 90 95 56 00" << "" << 0 << QStringList{"Unknown device", "2c,dc,90,95,56,0"};
-    QTest::newRow("ID of 0xFF") << "FF FF FF FF FF FF" << "" << -1
-                                << QStringList{"Unknown device", "ff,ff,ff,ff,ff,ff"} + wiring;
-    QTest::newRow("first ID byte 0xFF") << "FF DC 90 95 56 00" << "" << -1
-                                        << QStringList{"Unknown device", "ff,dc,90,95,56,0"} + wiring;
+    // The detection of a chip the list does not hold ends failed.
+    const auto unknown = [](const QString &id) {
+        return QStringList{"Unknown device", id, "Detection failed: no device of the list has the ID " + id};
+    };
+    QTest::newRow("accepted") << "2C DC 90 95 56 00" << "" << 1 << unknown("2c,dc,90,95,56,0");
+    QTest::newRow("cancelled") << "2C DC 90 95 56 00" << "" << 0 << unknown("2c,dc,90,95,56,0");
+    QTest::newRow("ID of 0xFF") << "FF FF FF FF FF FF" << "" << -1 << unknown("ff,ff,ff,ff,ff,ff") + wiring;
+    QTest::newRow("first ID byte 0xFF") << "FF DC 90 95 56 00" << "" << -1 << unknown("ff,dc,90,95,56,0") + wiring;
     QTest::newRow("no chip in the socket") << "2C DC 90 95 56 00" << "module=none" << -1
-                                           << QStringList{"Unknown device", "ff,ff,ff,ff,ff,ff"} + wiring;
+                                           << unknown("ff,ff,ff,ff,ff,ff") + wiring;
 }
 
 void TestNandNewDevice::editorForOtherChips()

@@ -221,10 +221,12 @@ void COperationFrame::Stop()
 {
     ++stops;
     opEnd = 0;
+    barValue = 0;
+    if (!m_programmer)
+        return; // an engine driven by hand, with no worker behind it
     m_programmer->tryLockBuffer();
     m_programmer->clearQueue();
     m_programmer->unlockBuffer();
-    barValue = 0;
     m_programmer->endOperation();
 }
 
