@@ -7,22 +7,12 @@
 #include "Ch341aProtocol.h"
 #include "MemoryBus.h"
 
+#include "ByteList.h"
+
 #include <QtTest>
 
 using namespace xrbridge;
 using namespace xremu;
-
-namespace {
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values)
-{
-    std::vector<uint8_t> bytes;
-    for (int v : values)
-        bytes.push_back(uint8_t(v));
-    return bytes;
-}
-
-} // namespace
 
 class TestCh341aBus : public QObject
 {

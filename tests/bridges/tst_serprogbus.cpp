@@ -7,6 +7,8 @@
 #include "SerprogBus.h"
 #include "SerprogEmulator.h"
 
+#include "ByteList.h"
+
 #include <QtTest>
 
 using namespace xrbridge;
@@ -20,14 +22,6 @@ CSerprogOptions FastOptions()
     options.syncTimeoutMs = 600;
     options.replyTimeoutMs = 300;
     return options;
-}
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values)
-{
-    std::vector<uint8_t> bytes;
-    for (int v : values)
-        bytes.push_back(uint8_t(v));
-    return bytes;
 }
 
 } // namespace

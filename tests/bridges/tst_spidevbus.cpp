@@ -5,22 +5,12 @@
 #include "SpidevBus.h"
 #include "SpidevFake.h"
 
+#include "ByteList.h"
+
 #include <QtTest>
 
 using namespace xrbridge;
 using namespace xremu;
-
-namespace {
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values)
-{
-    std::vector<uint8_t> bytes;
-    for (int v : values)
-        bytes.push_back(uint8_t(v));
-    return bytes;
-}
-
-} // namespace
 
 class TestSpidevBus : public QObject
 {
