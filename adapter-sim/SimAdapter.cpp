@@ -57,7 +57,7 @@ std::unique_ptr<CImageFile> OpenImage(const std::string &configured, const std::
 
 CSimAdapter::CSimAdapter(const CSimConfig &config)
     : m_config(config), m_trace(config.adapter.trace), m_link(config.adapter), m_socket(config.adapter.socket),
-      m_chip(MakeChip())
+      m_pullAtProgram(config.adapter.pullAtProgram), m_chip(MakeChip())
 {
     FollowSocket();
 }
@@ -103,7 +103,9 @@ void CSimAdapter::FollowSocket()
         const CSimConfig seated = ParseConfig(m_config.text + "\n" + *text, m_socket.Path(), m_config.baseDir);
         m_config.nand = seated.nand;
         m_config.spi = seated.spi;
+        m_pullAtProgram = seated.adapter.pullAtProgram;
     }
+    m_programsSinceSeat = 0;
     // A transfer of the chip that left ends with it.
     DropPending();
     m_chip = MakeChip();
@@ -216,8 +218,21 @@ int32_t CSimAdapter::Send(int32_t pipeNumber, const uint8_t *data, int32_t lengt
     DropPending();
     FollowSocket();
     ++m_stats.commands;
-    HandleCommand(CPacket(data, size_t(length)));
+    const CPacket packet(data, size_t(length));
+    PullChipAtProgram(packet);
+    HandleCommand(packet);
     return length;
+}
+
+void CSimAdapter::PullChipAtProgram(const CPacket &packet)
+{
+    if (packet.Code() != cmd::Program || m_pullAtProgram == 0 || m_socketEmpty)
+        return;
+    if (++m_programsSinceSeat < m_pullAtProgram)
+        return;
+    // The socket file still names the chip; it is out until the file changes.
+    m_socketEmpty = true;
+    m_chip = MakeChip();
 }
 
 int32_t CSimAdapter::Receive(int32_t pipeNumber, uint8_t *buffer, int32_t length)

@@ -40,6 +40,8 @@ private:
     std::unique_ptr<CChip> MakeChip();
     // Seats what the socket file says, when it changed.
     void FollowSocket();
+    // The operator pulls the chip at its configured program command.
+    void PullChipAtProgram(const CPacket &packet);
 
     CSimConfig m_config;
     CStats m_stats;
@@ -47,6 +49,8 @@ private:
     CLink m_link;
     CSocketFile m_socket;
     bool m_socketEmpty = false;          // the socket file says nothing is seated
+    uint64_t m_pullAtProgram = 0;        // of the chip seated now; 0 = it stays
+    uint64_t m_programsSinceSeat = 0;
     std::optional<int> m_algorithm;      // the SPI algorithm last selected, for a chip seated later
     std::unique_ptr<CChip> m_chip;
     std::unique_ptr<CReply> m_reply;       // refers to the chip: declared after it

@@ -123,6 +123,10 @@ const std::vector<CKeyRule> &Rules()
          [](const std::string &v, CSimConfig &c) {
              return Store(ParseUnsigned(v, 0, UINT64_MAX), c.adapter.unplugAfterCommands);
          }},
+        {"adapter", "pull_at_program", "a program command count, 0 = never (default 0)",
+         [](const std::string &v, CSimConfig &c) {
+             return Store(ParseUnsigned(v, 0, UINT64_MAX), c.adapter.pullAtProgram);
+         }},
         {"adapter", "replug_ms", "milliseconds from 0 to 86400000, 0 = never (default 2000)",
          [](const std::string &v, CSimConfig &c) { return StoreUnsigned(v, 0, 86400000, c.adapter.replugMs); }},
         {"adapter", "fail_firmware", "true or false (default false)",

@@ -25,6 +25,7 @@ struct CAdapterConfig
     double linkMbps = 0;
     uint32_t reenumerateMs = 300;
     uint64_t unplugAfterCommands = 0;
+    uint64_t pullAtProgram = 0;  // the Nth program command of a seated chip finds the socket empty; 0 = never
     uint32_t replugMs = 2000;
     bool failFirmware = false;
     bool rejectSetTarget = false;
