@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,9 +104,17 @@ public:
             return handled;
         }
         const double start = ThreadCpuMs();
+        const qint64 wallStart = m_phase.nsecsElapsed();
         const bool handled = QApplication::notify(receiver, event);
         --m_depth;
         const double spent = ThreadCpuMs() - start;
+        const double wall = double(m_phase.nsecsElapsed() - wallStart) / 1e6;
+        if (m_recording && wall > m_longestWall) {
+            m_longestWall = wall;
+            m_longestWallKind = int(event->type());
+            m_longestWallReceiver = receiver ? receiver->metaObject()->className() : "";
+            m_longestWallAt = double(m_phase.nsecsElapsed()) / 1e9;
+        }
         if (m_recording && spent > m_longest) {
             m_longest = spent;
             m_longestKind = int(event->type());
@@ -118,8 +127,9 @@ public:
     void Record()
     {
         m_recording = true;
-        m_longest = m_total = 0;
-        m_longestKind = 0;
+        m_longest = m_total = m_longestWall = 0;
+        m_longestKind = m_longestWallKind = 0;
+        m_longestWallReceiver.clear();
         m_longestReceiver.clear();
         m_phase.start();
     }
@@ -128,6 +138,9 @@ public:
         std::printf("%-8s GUI thread CPU: longest event %.1f ms (event type %d to a %s, ending at %.2f s), %.0f ms in "
                     "all\n",
                     what, m_longest, m_longestKind, m_longestReceiver.constData(), m_longestAt, m_total);
+        // Wall time inside one event also holds waits for locks, disk and a core.
+        std::printf("%-8s GUI thread wall: longest event %.1f ms (event type %d to a %s, ending at %.2f s)\n", what,
+                    m_longestWall, m_longestWallKind, m_longestWallReceiver.constData(), m_longestWallAt);
         m_recording = false;
     }
 
@@ -140,18 +153,44 @@ private:
     QByteArray m_longestReceiver;
     QElapsedTimer m_phase;
     double m_longestAt = 0;
+    double m_longestWall = 0;
+    int m_longestWallKind = 0;
+    QByteArray m_longestWallReceiver;
+    double m_longestWallAt = 0;
 };
+
+// True once pred() holds, false after timeoutMs. Runs the event loop as the
+// application does (QTest::qWaitFor sleeps 10 ms between its turns, which
+// would be counted as stalls).
+template <typename Pred> bool RunLoopUntil(Pred pred, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (pred())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(kTickMs);
+    loop.exec();
+    return pred();
+}
 
 // Runs one console line as a script does and waits for its completion code.
 bool RunAndWait(const QString &line, int timeoutMs)
 {
     g_cmdProcessor.script().Load("d\r\n");
+    // The command itself runs in the GUI thread, as it does when typed.
+    QElapsedTimer start;
+    start.start();
     const int result = g_cmdProcessor.RunCommand(line);
+    std::printf("%-8s the command took %.1f ms to start the operation\n", qPrintable(line.trimmed()),
+                double(start.nsecsElapsed()) / 1e6);
     if (result == CMD_BAD || result == CMD_FAILED || result == CMD_ERROR)
         return false;
     if (result != CMD_DONE) {
         g_cmdProcessor.setAwaitCode(uint8_t(result));
-        if (!QTest::qWaitFor([] { return g_cmdProcessor.awaitCode() == 0; }, timeoutMs))
+        if (!RunLoopUntil([] { return g_cmdProcessor.awaitCode() == 0; }, timeoutMs))
             return false;
     }
     g_cmdProcessor.script().Clear();
