@@ -51,12 +51,18 @@ public:
                 m_worstAt = double(now) / 1e9;
             }
             m_lateness.push_back(late);
+            m_lateAt.push_back(double(now) / 1e9);
             m_last = now;
         });
     }
     void Start()
     {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        // For lining the figures up with a profiler's time stamps.
+        std::printf("phase starts at monotonic %ld.%09ld s\n", long(now.tv_sec), long(now.tv_nsec));
         m_lateness.clear();
+        m_lateAt.clear();
         m_worst = m_worstAt = 0;
         m_clock.start();
         m_last = 0;
@@ -74,6 +80,15 @@ public:
                     "median %.2f ms\n",
                     what, double(m_clock.elapsed()) / 1000, sorted.size(), sorted.back(), m_worstAt, at(0.999), at(0.99),
                     at(0.5));
+        // Where the three worst came, to tell start-up, steady state and the end apart.
+        std::vector<size_t> order(m_lateness.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [this](size_t a, size_t b) { return m_lateness[a] > m_lateness[b]; });
+        std::printf("%-8s worst ticks:", what);
+        for (size_t i = 0; i < std::min<size_t>(3, order.size()); ++i)
+            std::printf(" %.1f ms at %.2f s;", m_lateness[order[i]], m_lateAt[order[i]]);
+        std::printf("\n");
     }
 
 private:
@@ -81,6 +96,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     std::vector<double> m_lateness;
+    std::vector<double> m_lateAt;  // seconds into the phase when each tick came
     double m_worst = 0, m_worstAt = 0;
 };
 

@@ -47,7 +47,10 @@ CAppSettings::CAppSettings()
     }
     if (m_folder.isEmpty() || !QDir::setCurrent(m_folder))
         std::fprintf(stderr, "Cannot use the settings folder %s\n", qPrintable(usual));
+    m_writer = std::make_unique<CSettingsWriter>(m_settings->fileName());
 }
+
+CAppSettings::~CAppSettings() = default;
 
 QString CAppSettings::FirstUsableFolder(const QStringList &candidates)
 {
@@ -75,7 +78,21 @@ QString CAppSettings::TargetDirKey(const QString &targetName)
 
 QString CAppSettings::FileName() const
 {
+    // Whoever asks for the file is about to read or change it.
+    m_writer->Flush();
     return m_settings->fileName();
+}
+
+void CAppSettings::Flush()
+{
+    m_writer->Flush();
+}
+
+QVariant CAppSettings::Value(const QString &key, const QVariant &defaultValue) const
+{
+    if (std::optional<QVariant> pending = m_writer->Pending(key))
+        return *pending;
+    return m_settings->value(key, defaultValue);
 }
 
 bool CAppSettings::IsKey(int index)
@@ -85,9 +102,11 @@ bool CAppSettings::IsKey(int index)
 
 void CAppSettings::Store(const QString &key, const QVariant &value)
 {
-    m_settings->setValue(key, value);
-    // Straight to disk: a crash later in the session must not lose it.
-    m_settings->sync();
+    if (Value(key) == value)
+        return;
+    // On its way to disk at once, from the writer's thread: a crash later in
+    // the session must not lose it, and the window must not wait for it.
+    m_writer->Put(key, value);
 }
 
 QString CAppSettings::ReadString(int index) const
@@ -97,7 +116,7 @@ QString CAppSettings::ReadString(int index) const
 
 QString CAppSettings::ReadString(const QString &key) const
 {
-    const QVariant value = m_settings->value(key);
+    const QVariant value = Value(key);
     // A hand-edited value with unquoted commas (a favourites line) reads
     // back as a list; joining it again keeps the text the user wrote.
     if (value.typeId() == QMetaType::QStringList)
@@ -121,7 +140,7 @@ bool CAppSettings::ReadBool(int index, bool defaultValue) const
 {
     if (!IsKey(index))
         return defaultValue;
-    return m_settings->value(KeyName(index), defaultValue).toBool();
+    return Value(KeyName(index), defaultValue).toBool();
 }
 
 void CAppSettings::WriteBool(int index, bool value)
@@ -134,7 +153,7 @@ QStringList CAppSettings::ReadStringList(int index) const
 {
     if (!IsKey(index))
         return {};
-    return m_settings->value(KeyName(index)).toStringList();
+    return Value(KeyName(index)).toStringList();
 }
 
 void CAppSettings::WriteStringList(int index, const QStringList &list)
@@ -145,7 +164,7 @@ void CAppSettings::WriteStringList(int index, const QStringList &list)
 
 QSize CAppSettings::ReadWindowSize() const
 {
-    const QSize size = m_settings->value(KeyName(SET_WINDOW_SIZE), kDefaultWindowSize).toSize();
+    const QSize size = Value(KeyName(SET_WINDOW_SIZE), kDefaultWindowSize).toSize();
     return size.isValid() && !size.isEmpty() ? size : kDefaultWindowSize;
 }
 

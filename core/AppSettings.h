@@ -4,8 +4,11 @@
 // application "Norvaplex". Keys are addressed by index into a fixed table;
 // one more key per target is built at run time (see TargetDirKey).
 //
-// Every read and write goes straight to the file's QSettings; nothing is
-// cached here. GUI thread only.
+// Reads go to the file's QSettings, writes to a CSettingsWriter that syncs
+// them from its own thread (a value written reads back at once). GUI thread
+// only.
+
+#include "SettingsWriter.h"
 
 #include <QSettings>
 #include <QSize>
@@ -39,14 +42,17 @@ public:
     // Opens the store and makes the folder of its file the process's current
     // directory (creating the folder on a fresh account).
     CAppSettings();
+    ~CAppSettings();
 
     // Entry of the key table; empty outside 0..12.
     static QString KeyName(int index);
     // The key that remembers a target's working directory.
     static QString TargetDirKey(const QString &targetName);
 
-    // Absolute path of the INI file.
+    // Absolute path of the INI file, once every value written so far is in it.
     QString FileName() const;
+    // Waits until every value written so far is in the file.
+    void Flush();
 
     // The usual settings folder when it could not be created or written
     // (empty when it is in use), and the folder in use instead (empty when
@@ -79,8 +85,11 @@ public:
 private:
     static bool IsKey(int index);
     void Store(const QString &key, const QVariant &value);
+    // The value written last, whether or not the file holds it yet.
+    QVariant Value(const QString &key, const QVariant &defaultValue = QVariant()) const;
 
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<QSettings> m_settings;  // read only: every write goes through m_writer
+    std::unique_ptr<CSettingsWriter> m_writer;
     QString m_folder;
     QString m_unusableFolder;
 };

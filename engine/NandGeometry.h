@@ -28,6 +28,8 @@ uint8_t ColumnBytesFor(uint32_t pageSize);
 // a block's first page sits; empty for a page size without a spare area or
 // one too large ("Unsupported page size").
 std::optional<uint32_t> MarkerOffsetFor(uint32_t pageSize);
+// Bytes from that offset on that are all 0xFF in an image's good block.
+inline constexpr uint32_t ImageMarkerBytes = 4;
 
 struct CNandGeometry
 {

@@ -224,6 +224,7 @@ bool CNandProgrammer::loadFile(const QString &path)
     setBufferWindows();
     const bool loaded = m_mainBuffer->LoadFile(path, true);
     m_sourceBbt->reset();
+    m_readMarkers.Clear();
     if (!loaded) {
         LogString(path + QLatin1Char(' ') + Text(NandTextId::FileError));
         return false;

@@ -17,6 +17,7 @@
 // chosen in the option panel; both buffers always share that window.
 
 #include "BadBlockTable.h"
+#include "ImageMarkerTally.h"
 #include "NandGeometry.h"
 #include "NandReplyLayout.h"
 #include "NandWindowLink.h"
@@ -145,6 +146,8 @@ private:
     // fails naming the chip address. False when the piece is in place.
     bool failsReadAccounting(const CProgMessage &message, const CNandReplyLayout::CPlace &place);
     bool endsReadRange(const CNandReplyLayout::CPlace &place) const;
+    // The read into a new image notes each block's marker as it arrives.
+    void beginMarkerTally();
 
     // --- erase, program and bad-block scans (NandWriteOps.cpp)
     void runErase();
@@ -159,6 +162,10 @@ private:
     int64_t goodDataOnBadTargetBlock() const;
     bool onTargetMarker(const CProgMessage &message);
     bool onSourceMarker(const CProgMessage &message);
+    // Fills the source table from the markers the last read saw; false when
+    // that read did not cover the image (the scan of the file is needed).
+    bool takeMarkersOfRead();
+    void finishSourceScan();
 
     // --- chips no entry knows (NandNewDevice.cpp)
     bool onParamPage(const CProgMessage &message);
@@ -191,6 +198,8 @@ private:
     // Where the replies of the read-type operation under way belong.
     CNandReplyLayout m_readLayout;
     bool m_appendFailed = false;
+    // The markers of the image being read, for the source table after it.
+    CImageMarkerTally m_readMarkers;
     // The chip address the next reply piece must start at, and the chip
     // bytes of the verify that lay outside bad blocks (so were compared).
     uint64_t m_readNext = 0;

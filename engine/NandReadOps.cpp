@@ -81,6 +81,7 @@ void CNandProgrammer::runReadOp()
         return;
     m_readLayout = CNandReplyLayout::Make(m_address, m_length, m_blockBytes, unit);
     m_appendFailed = false;
+    beginMarkerTally();
     m_readNext = m_address;
     m_verifiedBytes = 0;
     // One message per block, whole units (a block when it is a whole number of
@@ -101,6 +102,22 @@ void CNandProgrammer::runReadOp()
         page += pages;
     }
     endOperation();
+}
+
+void CNandProgrammer::beginMarkerTally()
+{
+    const std::optional<uint32_t> markerOffset = MarkerOffsetFor(m_geometry.pageSize);
+    if (m_opCode != Adapter::Tag::ReadData || !markerOffset || m_blockBytes == 0) {
+        m_readMarkers.Clear();
+        return;
+    }
+    CImageMarkerTally::CLayout layout;
+    layout.firstAddress = m_address;
+    layout.blockBytes = m_blockBytes;
+    layout.blockCount = uint32_t(m_length / m_blockBytes);
+    layout.markerOffset = *markerOffset;
+    layout.markerBytes = ImageMarkerBytes;
+    m_readMarkers.Begin(layout, m_mainBuffer->GetFilePath());
 }
 
 bool CNandProgrammer::endsReadRange(const CNandReplyLayout::CPlace &place) const
@@ -141,6 +158,7 @@ bool CNandProgrammer::onReadData(const CProgMessage &message)
     }
     if (m_appendFailed)
         return false;
+    m_readMarkers.Take(place.chipAddress, message.data.get(), place.bytes);
     Frame()->BlockReadProgress(uint32_t(message.address), unit ? message.size / unit : 0, m_mainBuffer);
     return false;
 }

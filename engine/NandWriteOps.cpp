@@ -24,7 +24,7 @@ bool MarkerIsErased(const uint8_t *marker, uint32_t count)
 }
 
 constexpr uint32_t TargetMarkerBytes = 6; // bytes of a 0x37 reply that must be 0xFF
-constexpr uint32_t SourceMarkerBytes = 4; // bytes of an image's spare area that must be 0xFF
+constexpr uint32_t SourceMarkerBytes = ImageMarkerBytes;
 constexpr uint32_t SourceMarkerRead = 6;
 constexpr uint32_t SourceStepSize = 2;
 constexpr int32_t ScanEnd = -1;
@@ -319,6 +319,8 @@ bool CNandProgrammer::buildSourceBbt()
         return false;
     }
     m_markerOffset = *markerOffset;
+    if (takeMarkersOfRead())
+        return true;
     Frame()->SetProgressRange(0, m_blockCount);
     for (uint64_t block = 0; m_markerOffset + block * m_blockBytes < size; block += SourceScanSlice)
         queueMarker(Adapter::Tag::SourceScanStep, int32_t(block), SourceStepSize);
@@ -326,12 +328,36 @@ bool CNandProgrammer::buildSourceBbt()
     return true;
 }
 
+// A whole read into the image saw every block's marker on its way in: the
+// table is filled from those, as the scan would have found them in the file.
+bool CNandProgrammer::takeMarkersOfRead()
+{
+    const bool covered =
+        m_readMarkers.Covers(uint64_t(m_startBlock) * m_blockBytes, m_blockCount, m_mainBuffer->GetFilePath());
+    if (covered) {
+        for (uint32_t block = 0; block < m_blockCount; ++block) {
+            const bool good = m_readMarkers.IsGood(block);
+            m_sourceBbt->setState(m_startBlock + block, good ? CBadBlockTable::Good : CBadBlockTable::Bad);
+            if (!good)
+                LogString(Text(NandTextId::SourceBadBlock) + QString::number(block + 1));
+        }
+        finishSourceScan();
+    }
+    m_readMarkers.Clear();
+    return covered;
+}
+
+void CNandProgrammer::finishSourceScan()
+{
+    Frame()->SetProgressValue(0);
+    Frame()->RefreshBadBlockView(1);
+    Frame()->RefreshBadBlockView(2);
+}
+
 bool CNandProgrammer::onSourceMarker(const CProgMessage &message)
 {
     if (message.address == ScanEnd) {
-        Frame()->SetProgressValue(0);
-        Frame()->RefreshBadBlockView(1);
-        Frame()->RefreshBadBlockView(2);
+        finishSourceScan();
         return false;
     }
     const uint32_t first = uint32_t(message.address);

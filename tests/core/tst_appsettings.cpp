@@ -195,6 +195,30 @@ private slots:
         QCOMPARE(s.ReadStringList(SET_WINDOWS_1), QStringList());
     }
 
+    // Writes go to disk from a thread of their own: a value reads back at
+    // once, and once flushed the file itself holds the last one written,
+    // however quickly the values came.
+    void writesReadBackAtOnceAndReachTheFile()
+    {
+        ClearFile();
+        CAppSettings &s = AppSettings();
+        s.WriteString(SET_TEST_NAME, QStringLiteral("first"));
+        QCOMPARE(s.ReadString(SET_TEST_NAME), QString("first"));
+        for (int i = 0; i < 200; ++i) {
+            s.WriteString(SET_TEST_NAME, QStringLiteral("value %1").arg(i));
+            s.WriteBool(SET_AUTO_SCRIPT, i % 2 == 0);
+            QCOMPARE(s.ReadString(SET_TEST_NAME), QStringLiteral("value %1").arg(i));
+        }
+        s.WriteString(SET_TEST_NAME, QStringLiteral("last"));
+        s.Flush();
+        QFile file(s.FileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains("Test%20Name=last\n"), text.constData());
+        QVERIFY2(text.contains("Auto%20Script=false\n"), text.constData());
+        QCOMPARE(s.ReadString(SET_TEST_NAME), QString("last"));
+    }
+
     void handEditedValuesReadSensibly()
     {
         ClearFile();
