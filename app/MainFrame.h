@@ -259,6 +259,9 @@ private:
     void ReconnectSequence();
     void SendStatusQuery();
     void ReleaseBusyLock();
+    // The data of a program is all out (or its final status came): the
+    // progress bar rests and the buffer lock is let go.
+    void EndDataProgress();
     void RunAutoScript();
 
     // --- adapter trouble (MainFrameTrouble.cpp)

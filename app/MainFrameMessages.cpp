@@ -136,6 +136,10 @@ void CMainFrame::HandleProgramDone(const CProgMessage &message)
         FailOperation(message.tag, TextAtAddress(OutcomeText::ProgramFailed, end), true, end);
         return;
     }
+    // The data may end short of the range (bad blocks at its end were
+    // stepped over): the final status ends the program all the same.
+    if (m_opEnd != 0)
+        EndDataProgress();
     PrintElapsed(Text(UI_PROGRAM_TIME));
     NotifyDone(message.tag);
 }

@@ -213,11 +213,15 @@ void CMainFrame::OnProgress(unsigned int position, unsigned int count)
 {
     const uint32_t reached = position + Units(count);
     ShowSpeed(Text(UI_WRITE_SPEED), reached - m_opStart);
-    if (reached >= m_opEnd) {
-        m_opEnd = 0;
-        m_progressBar->setValue(0);
-        ReleaseBusyLock();
-    }
+    if (reached >= m_opEnd)
+        EndDataProgress();
+}
+
+void CMainFrame::EndDataProgress()
+{
+    m_opEnd = 0;
+    m_progressBar->setValue(0);
+    ReleaseBusyLock();
 }
 
 void CMainFrame::ShowSpeed(const QString &label, uint32_t units)

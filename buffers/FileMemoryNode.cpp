@@ -61,7 +61,25 @@ uint64_t CFileMemoryNode::Read(uint64_t offset, uint8_t *destination, uint64_t l
             break;
         done += uint64_t(got);
     }
+    ApplyStamp(offset, destination, done);
     return done;
+}
+
+void CFileMemoryNode::ApplyStamp(uint64_t offset, uint8_t *data, uint64_t length) const
+{
+    if (m_stamp.empty())
+        return;
+    const uint64_t stampEnd = m_stampOffset + m_stamp.size();
+    const uint64_t from = std::max(offset, m_stampOffset);
+    const uint64_t to = std::min(offset + length, stampEnd);
+    if (from < to)
+        std::memcpy(data + (from - offset), m_stamp.data() + (from - m_stampOffset), to - from);
+}
+
+void CFileMemoryNode::DropFile()
+{
+    m_file.reset();
+    m_stamp.clear();
 }
 
 void CFileMemoryNode::SetNibble(uint64_t, uint8_t, bool) {}
@@ -87,7 +105,7 @@ bool CFileMemoryNode::ReleaseBackingFile()
         return false;
     {
         QMutexLocker fileLocker(&m_fileLock);
-        m_file.reset();
+        DropFile();
     }
     Unlock();
     return true;
@@ -96,6 +114,7 @@ bool CFileMemoryNode::ReleaseBackingFile()
 void CFileMemoryNode::Adopt(std::unique_ptr<QFile> file, const QString &path)
 {
     QMutexLocker fileLocker(&m_fileLock);
+    DropFile();
     m_file = std::move(file);
     m_filePath = path;
 }
@@ -157,6 +176,22 @@ bool CFileMemoryNode::CreateTempFile()
 }
 
 void CFileMemoryNode::WriteAt(const uint8_t *, uint64_t, uint32_t) {}
+
+bool CFileMemoryNode::Stamp(uint64_t offset, const uint8_t *data, uint32_t length)
+{
+    {
+        QMutexLocker fileLocker(&m_fileLock);
+        if (!m_file || !m_file->isOpen())
+            return false;
+        const uint64_t size = uint64_t(m_file->size());
+        if (offset > size || size - offset < length)
+            return false;
+        m_stampOffset = offset;
+        m_stamp.assign(data, data + length);
+    }
+    Frame()->BufferChanged(this);
+    return true;
+}
 
 bool CFileMemoryNode::IsBadBlock(uint64_t address, const uint32_t *badBlocks, const CBlockGeometry &geometry) const
 {
@@ -224,6 +259,8 @@ bool CFileMemoryNode::CopyRange(uint64_t offset, uint64_t length, QFile &target)
             if (!m_file || !m_file->isOpen() || !m_file->seek(qint64(offset + done)))
                 return false;
             got = m_file->read(reinterpret_cast<char *>(chunk), qint64(want));
+            if (got > 0)
+                ApplyStamp(offset + done, chunk, uint64_t(got));
         }
         if (got <= 0 || !WriteAll(target, chunk, uint64_t(got)))
             return false;
@@ -264,7 +301,7 @@ void CFileMemoryNode::CloseFile()
         QMutexLocker fileLocker(&m_fileLock);
         if (!m_file)
             return;
-        m_file.reset();
+        DropFile();
     }
     Frame()->BufferChanged(this);
 }
@@ -277,7 +314,7 @@ QString CFileMemoryNode::SetAsidePartial()
         if (!m_file)
             return {};
         path = m_filePath;
-        m_file.reset();
+        DropFile();
     }
     Frame()->BufferChanged(this);
     QString partial = path + QStringLiteral(".partial");

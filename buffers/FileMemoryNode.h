@@ -17,6 +17,10 @@
 // operator loaded (read-only) or one the engine is filling with Append, and
 // the hex view offers editing only for in-memory buffers. SaveFile copies the
 // backing file, so a save never silently writes nothing.
+//
+// Stamp lays a few bytes over the image without touching the file (a serial
+// number a production run gives each chip): reads, compares and saves see
+// them until the next stamp or until the backing file changes.
 
 #include "MemoryNode.h"
 
@@ -41,6 +45,8 @@ public:
     bool LoadFile(const QString &path, bool announce) override;
     bool CreateImageFile() override;
     void WriteAt(const uint8_t *source, uint64_t address, uint32_t length) override;
+    // Replaces the previous stamp.
+    bool Stamp(uint64_t offset, const uint8_t *data, uint32_t length) override;
     // Tolerates single-bit differences (what the chip's ECC corrects) and,
     // given a bad-block list with its geometry, skips the rest of a bad block.
     bool Compare(uint64_t address, uint32_t length, const uint8_t *chipData, const uint32_t *badBlocks,
@@ -78,6 +84,11 @@ private:
     // 1024-byte chunks; false when not every byte could be copied.
     bool CopyRange(uint64_t offset, uint64_t length, QFile &target);
     bool IsBadBlock(uint64_t address, const uint32_t *badBlocks, const CBlockGeometry &geometry) const;
+    // Puts the stamped bytes that fall in [offset, offset + length) into
+    // data, which holds the file's bytes from offset on. Under the file lock.
+    void ApplyStamp(uint64_t offset, uint8_t *data, uint64_t length) const;
+    // Drops the backing file and the stamp laid over it. Under the file lock.
+    void DropFile();
 
     static constexpr uint64_t CopyChunk = 1024;
 
@@ -86,4 +97,6 @@ private:
     mutable QMutex m_fileLock;
     std::unique_ptr<QFile> m_file;
     QString m_filePath;
+    uint64_t m_stampOffset = 0;
+    std::vector<uint8_t> m_stamp;
 };

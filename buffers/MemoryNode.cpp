@@ -114,6 +114,15 @@ void CMemoryNode::WriteAt(const uint8_t *source, uint64_t address, uint32_t leng
     Frame()->BufferChanged(this);
 }
 
+bool CMemoryNode::Stamp(uint64_t offset, const uint8_t *data, uint32_t length)
+{
+    if (offset > m_size || m_size - offset < length)
+        return false;
+    std::memcpy(m_data.get() + offset, data, length);
+    Frame()->BufferChanged(this);
+    return true;
+}
+
 bool CMemoryNode::Compare(uint64_t address, uint32_t length, const uint8_t *chipData, const uint32_t *,
                           const CBlockGeometry *)
 {

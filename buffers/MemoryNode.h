@@ -36,6 +36,11 @@ public:
     virtual bool LoadFile(const QString &path, bool announce);
     virtual bool CreateImageFile();
     virtual void WriteAt(const uint8_t *source, uint64_t address, uint32_t length);
+    // Lays length bytes over the image at offset so that every later read,
+    // compare and save sees them, also where the image is a file that takes
+    // no edits (a production serial number in a NAND image). The in-memory
+    // kind writes them into its block. False when they do not all fit.
+    virtual bool Stamp(uint64_t offset, const uint8_t *data, uint32_t length);
     // True when the length bytes of chipData, read from the chip at address,
     // equal the buffer; logs the first difference. badBlocks and geometry are
     // used by the file-backed kind only and may be null.

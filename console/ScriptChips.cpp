@@ -211,15 +211,23 @@ bool CCmdProcessor::StampSerial()
     CMemoryNode *image = m_programmer->buffer(0);
     const uint64_t value = m_serial->Next();
     const std::optional<QByteArray> bytes = m_serial->Bytes(value);
+    const QString outside = Text(ProductionText::SerialOutside).arg(QString::number(m_serial->Offset(), 16).toUpper());
     QString failure;
     if (!bytes) {
         failure = Text(ProductionText::SerialTooWide).arg(m_serial->Text(value)).arg(m_serial->Width());
-    } else if (!image || m_serial->Offset() > image->GetSize() ||
-               image->GetSize() - m_serial->Offset() < uint64_t(bytes->size())) {
-        failure = Text(ProductionText::SerialOutside).arg(QString::number(m_serial->Offset(), 16).toUpper());
+    } else if (!image) {
+        failure = outside;
     } else if (!image->TryLock()) {
         // A program still streams the buffer.
         failure = Text(ProductionText::BufferBusy);
+    } else {
+        // Laid over the image, also over a NAND image kept in the operator's
+        // file, which itself stays as it is.
+        const bool stamped = image->Stamp(m_serial->Offset(), reinterpret_cast<const uint8_t *>(bytes->constData()),
+                                          uint32_t(bytes->size()));
+        image->Unlock();
+        if (!stamped)
+            failure = outside;
     }
     if (!failure.isEmpty()) {
         LogString(failure);
@@ -232,24 +240,6 @@ bool CCmdProcessor::StampSerial()
         }
         return false;
     }
-    image->WriteAt(reinterpret_cast<const uint8_t *>(bytes->constData()), image->GetBaseAddress() + m_serial->Offset(),
-                   uint32_t(bytes->size()));
-    image->Unlock();
-    // A buffer kept in the operator's image file takes no changes: the
-    // number must be seen in the buffer, or the chip would get none.
-    QByteArray check(bytes->size(), 0);
-    image->Read(m_serial->Offset(), reinterpret_cast<uint8_t *>(check.data()), uint64_t(check.size()));
-    if (check != *bytes) {
-        const QString failure = Text(ProductionText::SerialOutside).arg(QString::number(m_serial->Offset(), 16).toUpper());
-        LogString(failure);
-        COperationOutcome outcome;
-        outcome.result = COperationOutcome::EResult::Failed;
-        outcome.operation = QStringLiteral("Serial");
-        outcome.reason = failure;
-        m_report.NoteOutcome(outcome);
-        return false;
-    }
-    Frame()->BufferChanged(image);
     m_stampedSerial = value;
     m_report.NoteSerial(m_serial->Text(value));
     LogString(Text(ProductionText::SerialWritten)

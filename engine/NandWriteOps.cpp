@@ -110,7 +110,7 @@ bool CNandProgrammer::onChunkProgrammed(const CProgMessage &message)
 {
     // Not gated on the window's progress: that ends with the last data job
     // streamed, before the status of the last command comes back.
-    const uint64_t address = uint64_t(uint32_t(message.address)) * uint32_t(packetSize());
+    const uint64_t address = uint64_t(uint32_t(message.address)) * m_geometry.pageSize;
     if (message.lost || !message.data || message.size < 1) {
         Frame()->FailOperation(ProgramCode, TextAtAddress(OutcomeText::ProgramStatusLost, address), true, address);
         return false;
@@ -179,16 +179,16 @@ void CNandProgrammer::runProgram()
     uint8_t chipEnable = m_geometry.ChipEnableOf(page);
     if (chipEnable != NoChipEnable)
         selectChip(chipEnable);
-    uint32_t currentUnit = uint32_t(m_address / unit);
+    // The data of each command is streamed from its own byte offset: a bad
+    // target block is stepped over whole even where a block is no whole
+    // number of transfer units (small pages: 16 x 528 bytes).
+    uint64_t offset = m_address;
     uint64_t remaining = m_length;
-    // Bad target blocks are stepped over only where a block is a whole
-    // number of units, so the units of the blocks after them stay in place.
-    const bool canSkip = m_blockBytes % unit == 0 && m_geometry.pagesPerBlock > 0;
     while (remaining > 0) {
         const uint64_t block = page / m_geometry.pagesPerBlock;
-        if (canSkip && m_targetBbt->isBad(uint32_t(block)) && remaining >= m_blockBytes) {
+        if (m_targetBbt->isBad(uint32_t(block)) && remaining >= m_blockBytes) {
             page += m_geometry.pagesPerBlock;
-            currentUnit += uint32_t(m_blockBytes / unit);
+            offset += m_blockBytes;
             remaining -= m_blockBytes;
             continue;
         }
@@ -196,21 +196,22 @@ void CNandProgrammer::runProgram()
         // A chunk ends where its chip enable ends: the pages after it belong
         // to the next die, which needs its own chip select.
         const uint64_t chipRoom = m_geometry.PagesLeftInChip(page) * m_geometry.pageSize;
-        uint64_t bytes = std::min({remaining, uint64_t(m_maxTransfer), chipRoom});
-        if (canSkip)
-            bytes = bytesBeforeBadTargetBlock(page, bytes);
+        const uint64_t bytes =
+            bytesBeforeBadTargetBlock(page, std::min({remaining, uint64_t(m_maxTransfer), chipRoom}));
         const uint32_t units = uint32_t((bytes + unit - 1) / unit);
         const uint32_t pages = uint32_t((bytes + m_geometry.pageSize - 1) / m_geometry.pageSize);
         // The job goes first: the worker takes it when it sends the command.
-        queueDataJob(int32_t(currentUnit), units * unit);
+        queueDataJob(int32_t(offset / unit), units * unit, offset);
         queueCommand(NandPacket::Program(m_geometry, m_geometry.RowOf(page), pages), -1, 0, 0);
-        // The status of each command, so a failure names where it happened.
-        queueCommand(NandPacket::ProgramFinished(), int32_t(currentUnit), Adapter::Tag::ChunkProgrammed,
+        // The status of each command, so a failure names the page where the
+        // command started.
+        queueCommand(NandPacket::ProgramFinished(), int32_t(page), Adapter::Tag::ChunkProgrammed,
                      NandPacket::ProgramDoneReplyLength);
-        currentUnit += units;
         page += pages;
+        offset += bytes;
         remaining -= bytes;
     }
+    const uint32_t currentUnit = uint32_t((offset + unit - 1) / unit);
     queueCommand(NandPacket::ProgramFinished(), int32_t(currentUnit), Adapter::Tag::ProgramDone,
                  NandPacket::ProgramDoneReplyLength);
     endOperation();

@@ -40,8 +40,13 @@ public:
     CProgMessage(const CProgMessage &) = delete;
     CProgMessage &operator=(const CProgMessage &) = delete;
 
+    static constexpr uint64_t NoSourceOffset = ~uint64_t(0);
+
     int32_t address = -1;   // transfer units (data jobs: the first unit)
     uint32_t size = 0;      // bytes in data (data jobs: bytes to stream)
+    // Data jobs only: the byte offset in the source to stream from, when it
+    // is not address x the unit size.
+    uint64_t sourceOffset = NoSourceOffset;
     std::unique_ptr<uint8_t[]> data;
     uint8_t tag = 0;
     // The epoch of the record it answers (data jobs: of the job). A message

@@ -150,10 +150,11 @@ void CProgrammer::endOperation()
     queueCommand(Adapter::EndOperationPacket(), -1, 0, 0);
 }
 
-void CProgrammer::queueDataJob(int32_t address, uint32_t size)
+void CProgrammer::queueDataJob(int32_t address, uint32_t size, uint64_t sourceOffset)
 {
     auto job = std::make_unique<CProgMessage>(Adapter::Tag::ProgramDone, address, size, false);
     job->epoch = m_epoch;
+    job->sourceOffset = sourceOffset;
     QMutexLocker locker(&m_jobLock);
     m_jobs.push_back(std::move(job));
 }

@@ -152,8 +152,10 @@ public:
     void selectChip(uint8_t chipEnable);
     void endOperation();
     // Program data for the next program command: size bytes from the buffer at
-    // byte offset address x packetSize(). Queue it before that command.
-    void queueDataJob(int32_t address, uint32_t size);
+    // byte offset address x packetSize(), or at sourceOffset when one is given
+    // (a stretch that starts inside a transfer unit). Queue it before that
+    // command.
+    void queueDataJob(int32_t address, uint32_t size, uint64_t sourceOffset = CProgMessage::NoSourceOffset);
     // The adapter's serial number and firmware type code, tag 'I'.
     void readAdapterId();
     // Drops the connection; the worker runs the connection procedure again.
@@ -204,8 +206,9 @@ protected:
     void queueSetTarget(Adapter::CTargetSetup setup);
     // After a program command: streams the oldest data job from source and
     // reports it with dataSent. Does nothing after any other command. The
-    // job's byte offset is its address times unitBytes (0: packetSize()), and
-    // dataSent counts the units of that size that were sent.
+    // job's byte offset is its own source offset, else its address times
+    // unitBytes (0: packetSize()); dataSent counts the units of that size
+    // that were sent.
     void streamProgramData(const CProgCommand &record, CMemoryNode *source, int32_t unitBytes = 0);
     // Takes ownership; the buffer lives as long as the engine.
     CMemoryNode *addBuffer(CMemoryNode *buffer);

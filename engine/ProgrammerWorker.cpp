@@ -358,7 +358,9 @@ void CProgrammer::streamProgramData(const CProgCommand &record, CMemoryNode *sou
     const int32_t unit = packetSize();
     std::vector<uint8_t> transfer(chunkMax);
     const int32_t offsetUnit = unitBytes > 0 ? unitBytes : unit;
-    uint64_t offset = uint64_t(uint32_t(job->address)) * uint64_t(std::max(offsetUnit, 0));
+    uint64_t offset = job->sourceOffset != CProgMessage::NoSourceOffset
+                          ? job->sourceOffset
+                          : uint64_t(uint32_t(job->address)) * uint64_t(std::max(offsetUnit, 0));
     uint32_t sent = 0;
     while (sent < job->size && !m_stop) {
         const uint32_t n = std::min(job->size - sent, chunkMax);

@@ -6,7 +6,9 @@
 # <build>/fuzz-corpus/<target>. With NVP_FUZZ_KEEP=1 the grown corpus is
 # minimised back into fuzz/corpus/<target> afterwards (only inputs that add
 # coverage are kept, so it stays small). A finding stops the run with a
-# non-zero status and a <target>-crash-* file holding the input.
+# non-zero status and a <target>-crash-* file holding the input. With
+# NVP_FUZZ_RUNS=N a target also stops after N executions, whichever comes
+# first.
 set -e
 build=${1:?usage: run.sh <fuzz build folder> [seconds] [target ...]}
 seconds=${2:-60}
@@ -52,7 +54,7 @@ for t in $targets; do
     quiet=""
     [ "$t" = simini ] && quiet="-close_fd_mask=2"
     echo "== fuzz_$t for $seconds s"
-    ./fuzz_$t $quiet -max_total_time="$seconds" -max_len="$(max_len_of "$t")" -print_final_stats=1 \
+    ./fuzz_$t $quiet -max_total_time="$seconds" -runs="${NVP_FUZZ_RUNS:--1}" -max_len="$(max_len_of "$t")" -print_final_stats=1 \
         -artifact_prefix="$t-" "$grown" "$kept" $seeds
     if [ "${NVP_FUZZ_KEEP:-0}" = 1 ]; then
         fresh="$build/fuzz-min/$t"

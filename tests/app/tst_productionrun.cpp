@@ -27,15 +27,18 @@ constexpr int kRunMs = 300000;
 constexpr int kStepMs = 20;
 // The program command of chip 5 at which it leaves the socket.
 constexpr int kPullAtProgram = 16;
+// Where the serial number goes in each chip's image ("serial 40 8 dec").
+constexpr int kSerialOffset = 0x40;
 
 // The line: each chip is seated, erased, laid out around its bad blocks,
-// programmed and verified; a failed one goes to the
+// given its serial number, programmed and verified; a failed one goes to the
 // fail label and waits for its removal like the others.
 const QByteArray kLineScript = "answer no\n"
                                "timeout 60000\n"
                                "onfail failed\n"
                                "load %1\n"
                                "report %2\n"
+                               "serial 40 8 dec 1000\n"
                                "next:\n"
                                "if CHIPS == %3\n"
                                "goto done\n"
@@ -185,15 +188,16 @@ class TestProductionRun : public QObject
             const char *reason;     // a part of the reason column
         };
         const SExpected expected[] = {
-            {"PASS", "", "EC E6 00 00 00 00", "Chip check:done", ""},
-            // The program of a small-page part cannot step over a bad block
-            // yet (a block of 8448 bytes is no whole number of 512-byte
-            // transfer units), so the chip refuses the data sent to it: the
-            // report must say FAIL with the address, never PASS.
-            {"FAIL", "", "EC E6 00 00 00 00", "Program:failed", "Program failed at address"},
+            {"PASS", "00001000", "EC E6 00 00 00 00", "Chip check:done", ""},
+            // Its image is laid out around block 3; its program steps over
+            // that block although a block of 8448 bytes is no whole number
+            // of 512-byte transfer units.
+            {"PASS", "00001001", "EC E6 00 00 00 00", "Verify:done", ""},
+            // Refused before anything is written: no number used up.
             {"FAIL", "", "EC 75 A5 BD 00 00", "Chip check:failed", "is not that of K9F6408U0C"},
-            {"FAIL", "", "EC E6 00 00 00 00", "Verify:failed", ""},
-            {"FAIL", "", "EC E6 00 00 00 00", "Program:failed", "Program failed at address"},
+            // Failed chips do not use up their number: the next gets it too.
+            {"FAIL", "00001002", "EC E6 00 00 00 00", "Verify:failed", ""},
+            {"FAIL", "00001002", "EC E6 00 00 00 00", "Program:failed", "Program failed at address"},
         };
         for (int i = 0; i < 5; ++i) {
             const QStringList fields = CsvFields(lines.at(i + 1));
@@ -207,19 +211,31 @@ class TestProductionRun : public QObject
             QVERIFY2(fields[8].contains(QLatin1String(want.reason)), qPrintable(lines.at(i + 1)));
             QVERIFY2(want.result != QLatin1String("FAIL") || !fields[8].isEmpty(), qPrintable(lines.at(i + 1)));
         }
-        // The hash is that of the image programmed.
-        const QString hash =
-            QString::fromLatin1(QCryptographicHash::hash(m_image, QCryptographicHash::Sha256).toHex());
+        // The hash is that of the image programmed, its serial number in it.
+        const QByteArray first = StampedImage("00001000");
+        const QString hash = QString::fromLatin1(QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex());
         QCOMPARE(CsvFields(lines.at(1)).at(4), hash);
         QCOMPARE(CsvFields(lines.at(3)).at(4), QString());
-        // Chip 1 holds the image.
-        QVERIFY(ReadWholeFile(m_dir + QStringLiteral("/socket-chip-1.bin")).left(4096) == m_image.left(4096));
+        // Chips 1 and 2 hold the image with their own numbers; the
+        // operator's image file stays as it was.
+        QVERIFY(ReadWholeFile(m_dir + QStringLiteral("/socket-chip-1.bin")).left(4096) == first.left(4096));
+        QVERIFY(ReadWholeFile(m_dir + QStringLiteral("/socket-chip-2.bin")).left(4096) ==
+                StampedImage("00001001").left(4096));
+        QVERIFY(ReadWholeFile(m_imagePath) == m_image);
+    }
+
+    QByteArray StampedImage(const QByteArray &serial) const
+    {
+        QByteArray image = m_image;
+        image.replace(kSerialOffset, serial.size(), serial);
+        return image;
     }
 
 private slots:
     void init()
     {
         AppSettings().WriteString(CSerialNumber::SettingsKey(), QString());
+        AppSettings().Flush();
         QSettings(AppSettings().FileName(), QSettings::IniFormat).remove(CSerialNumber::SettingsKey());
     }
     void cleanup() { m_rig.Close(); }
@@ -250,7 +266,7 @@ private slots:
         CheckReport();
         if (QTest::currentTestFailed())
             qWarning().noquote() << m_rig.LogText();
-        QCOMPARE(window.CountersLabel()->text(), QStringLiteral("PASS 1  FAIL 4  Total 5"));
+        QCOMPARE(window.CountersLabel()->text(), QStringLiteral("PASS 2  FAIL 3  Total 5"));
         QVERIFY(window.CountersLabel()->isVisible());
         // Every chip has its line in the log too.
         QCOMPARE(m_rig.LogText().count(QStringLiteral("Chip 5: ")), 1);

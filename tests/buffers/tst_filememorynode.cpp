@@ -196,6 +196,51 @@ private slots:
         QVERIFY(!QFile::exists(target));
     }
 
+    // A stamp (a production serial number) is seen by every read, compare
+    // and save of the buffer, straddling chunk and read boundaries, while
+    // the operator's file keeps its bytes; a new stamp replaces it, a new
+    // file drops it, and one that does not fit is refused.
+    void stampLiesOverTheImage_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("file-backed") << int(FileBacked);
+        QTest::newRow("in memory") << int(InMemory);
+    }
+    void stampLiesOverTheImage()
+    {
+        QFETCH(int, kind);
+        const QByteArray image = TestPattern(4000);
+        auto buffer = Make(BufferKind(kind), 0x10000, image);
+        const QByteArray serial("SN-000042");
+        // Across the first 1024-byte chunk of a save.
+        QVERIFY(buffer->Stamp(1020, Bytes(serial), uint32_t(serial.size())));
+        QByteArray expected = image;
+        expected.replace(1020, serial.size(), serial);
+
+        QByteArray read(12, '\0');
+        QCOMPARE(buffer->Read(1016, reinterpret_cast<uint8_t *>(read.data()), 12), quint64(12));
+        QCOMPARE(read, expected.mid(1016, 12));
+        QVERIFY(buffer->Compare(0x10000 + 1000, 100, Bytes(expected) + 1000, nullptr, nullptr));
+        QVERIFY(!buffer->Compare(0x10000 + 1000, 100, Bytes(image) + 1000, nullptr, nullptr));
+        const QString saved = NewPath();
+        QVERIFY(buffer->SaveRange(0, 4000, saved) || kind == InMemory);
+        if (kind == FileBacked) {
+            QCOMPARE(ReadWholeFile(saved), expected);
+            QCOMPARE(ReadWholeFile(static_cast<CFileMemoryNode &>(*buffer).GetFilePath()), image);
+        }
+
+        const QByteArray next("SN-000043");
+        QVERIFY(buffer->Stamp(1020, Bytes(next), uint32_t(next.size())));
+        QCOMPARE(buffer->Read(1020, reinterpret_cast<uint8_t *>(read.data()), 9), quint64(9));
+        QCOMPARE(read.left(9), next);
+        QVERIFY(!buffer->Stamp(3995, Bytes(next), uint32_t(next.size())));
+        QVERIFY(!buffer->Stamp(5000, Bytes(next), 1));
+
+        QVERIFY(buffer->LoadFile(WriteFile(image), false));
+        QCOMPARE(buffer->Read(1020, reinterpret_cast<uint8_t *>(read.data()), 9), quint64(9));
+        QCOMPARE(read.left(9), image.mid(1020, 9));
+    }
+
     void readAndAppendFromTwoThreads()
     {
         CFileMemoryNode buffer("Target", 0, 0x100000);

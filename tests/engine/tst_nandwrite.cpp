@@ -60,6 +60,8 @@ private slots:
     void erasePackets();
     void programAndReadBack_data();
     void programAndReadBack();
+    void programStepsOverBadBlocks_data();
+    void programStepsOverBadBlocks();
     void eraseFindsBadBlocks_data();
     void eraseFindsBadBlocks();
     void targetMarkerBytes_data();
@@ -185,6 +187,57 @@ void TestNandWrite::programAndReadBack()
     QVERIFY(chipImage.mid(windowStart) == source);
     const QByteArray before = chipImage.left(windowStart);
     QVERIFY(std::all_of(before.begin(), before.end(), [](char c) { return c == 0 || c == char(0xFF); }));
+    rig.Stop();
+    QCOMPARE(rig.Stats().value("programs_not_erased"), 0ull);
+    QCOMPARE(rig.Stats().value("incomplete_programs"), 0ull);
+}
+
+// The chip's bad blocks take no data: the program steps over each one whole,
+// also where a block is no whole number of transfer units (small pages), and
+// a bad last block still lets the program end.
+void TestNandWrite::programStepsOverBadBlocks_data()
+{
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<int>("pagesPerBlock");
+    QTest::addColumn<QList<int>>("badBlocks");
+    QTest::newRow("large pages") << 2112 << 64 << QList<int>{3, 9};
+    QTest::newRow("small pages, 16.5 units a block") << 528 << 16 << QList<int>{3, 9};
+    QTest::newRow("small pages, bad first and last block") << 528 << 16 << QList<int>{0, 15};
+    QTest::newRow("small pages, two bad blocks in a row") << 528 << 16 << QList<int>{6, 7};
+}
+
+void TestNandWrite::programStepsOverBadBlocks()
+{
+    QFETCH(int, pageSize);
+    QFETCH(int, pagesPerBlock);
+    QFETCH(QList<int>, badBlocks);
+    CNandRig rig(m_dir.path());
+    CSimNand chip;
+    chip.pageSize = pageSize;
+    chip.pagesPerBlock = pagesPerBlock;
+    QStringList bad;
+    for (int block : badBlocks)
+        bad << QString::number(block);
+    chip.badBlocks = bad.join(',');
+    QVERIFY2(rig.Start(chip, {chip.DeviceLine("SIMCHIP")}, "SIMCHIP"), qPrintable(rig.Error()));
+    // The image marks the same blocks bad, as one read from a chip does.
+    const QByteArray source = MakeImage(chip, chip.ChipBytes(), 91, badBlocks);
+    QVERIFY(LoadImage(rig, source));
+    QVERIFY(EraseWindow(rig));
+
+    uint64_t address, length;
+    Window(rig.Engine(), address, length);
+    QCOMPARE(rig.Engine()->startProgram(address, length), int('D'));
+    QVERIFY(rig.frame.WaitForEnd("program"));
+    QVERIFY2(rig.frame.failures.isEmpty(), qPrintable(rig.frame.failures.join('\n')));
+    QVERIFY(rig.frame.WaitUntilQuiet());
+    const QByteArray chipImage = rig.ReadImage();
+    const qsizetype blockBytes = qsizetype(chip.BlockBytes());
+    for (int block = 0; block < chip.blocks; ++block) {
+        if (!badBlocks.contains(block))
+            QVERIFY2(chipImage.mid(block * blockBytes, blockBytes) == source.mid(block * blockBytes, blockBytes),
+                     qPrintable(QStringLiteral("block %1").arg(block)));
+    }
     rig.Stop();
     QCOMPARE(rig.Stats().value("programs_not_erased"), 0ull);
     QCOMPARE(rig.Stats().value("incomplete_programs"), 0ull);
