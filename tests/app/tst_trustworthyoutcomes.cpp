@@ -115,14 +115,15 @@ class TestTrustworthyOutcomes : public QObject
         if (!QTest::qWaitFor(ended, OPERATION_MS))
             qWarning("no outcome for %s:\n%s", qPrintable(line), qPrintable(LogText()));
         const COperationOutcome outcome = g_cmdProcessor.lastOutcome();
-        if (outcome.done())
-            QTest::qWaitFor([] { return g_cmdProcessor.awaitCode() == 0; }, 1000);
+        if (outcome.done() && !QTest::qWaitFor([] { return g_cmdProcessor.awaitCode() == 0; }, 1000))
+            qWarning("a done %s did not resume the script", qPrintable(line));
         // A failure never resumes the script: it still waits for the code.
         if (outcome.failed() && g_cmdProcessor.awaitCode() != uint8_t(result))
             qWarning("a failed %s resumed the script", qPrintable(line));
         g_cmdProcessor.script().Clear();
         g_cmdProcessor.setAwaitCode(0);
-        QTest::qWaitFor([this] { return !m_window->IsOperationRunning(); }, OPERATION_MS);
+        if (!QTest::qWaitFor([this] { return !m_window->IsOperationRunning(); }, OPERATION_MS))
+            qWarning("%s still runs after its outcome", qPrintable(line));
         return outcome;
     }
 
