@@ -1,28 +1,50 @@
 #include "FileBrowserPanel.h"
 
 #include "FileListView.h"
+#include "FileSizeText.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 
 CFileBrowserPanel::CFileBrowserPanel(QWidget *parent)
     : QFrame(parent),
       m_nameBox(new QLineEdit(this)),
       m_selectButton(new QPushButton(QStringLiteral("..."), this)),
       m_fileList(new CFileListView(this)),
-      m_infoBox(new QLineEdit(this))
+      m_infoBox(new QLineEdit(this)),
+      m_infoRefresh(new QTimer(this))
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_nameBox->setReadOnly(true);
     m_infoBox->setReadOnly(true);
-    connect(m_fileList, &CFileListView::informationChanged, m_infoBox, [this](const QString &text) {
-        m_infoBox->setText(text);
-        // The size comes first: a narrow panel shows the start of the text,
-        // not the end where the line edit puts its cursor.
-        m_infoBox->setCursorPosition(0);
-    });
+    connect(m_fileList, &CFileListView::informationChanged, this, &CFileBrowserPanel::ShowInformation);
+    connect(m_infoRefresh, &QTimer::timeout, this, &CFileBrowserPanel::RefreshInformation);
+    m_infoRefresh->start(InfoRefreshMs);
     resize(204, 503);
+}
+
+void CFileBrowserPanel::ShowInformation(const QString &text)
+{
+    m_infoBox->setText(text);
+    // The size comes first: a narrow panel shows the start of the text,
+    // not the end where the line edit puts its cursor.
+    m_infoBox->setCursorPosition(0);
+}
+
+void CFileBrowserPanel::RefreshInformation()
+{
+    const QFileInfo *entry = isVisible() ? m_fileList->SelectedEntry() : nullptr;
+    if (!entry)
+        return;
+    // A fresh look at the file: the listed entry keeps what it saw then.
+    const QFileInfo now(entry->absoluteFilePath());
+    if (!now.exists())
+        return;
+    const QString text = FileInfoText(now);
+    if (text != m_infoBox->text())
+        ShowInformation(text);
 }
 
 void CFileBrowserPanel::ShowDirectory(const QString &path)

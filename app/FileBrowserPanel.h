@@ -11,6 +11,7 @@
 class CFileListView;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 class CFileBrowserPanel : public QFrame
 {
@@ -27,6 +28,9 @@ public:
     CFileListView *FileList() const { return m_fileList; }
     QLineEdit *NameBox() const { return m_nameBox; }
     QLineEdit *InfoBox() const { return m_infoBox; }
+    // How often the information box looks at the selected file again: a
+    // read writes its image file long after the file was listed.
+    static constexpr int InfoRefreshMs = 1000;
 
     // Where each child goes in a panel of the given size.
     struct SGeometry
@@ -41,8 +45,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Shows text in the information box, its start in sight.
+    void ShowInformation(const QString &text);
+    // The selected file's size and date as they are now.
+    void RefreshInformation();
+
     QLineEdit *m_nameBox;
     QPushButton *m_selectButton;
     CFileListView *m_fileList;
     QLineEdit *m_infoBox;
+    QTimer *m_infoRefresh;
 };

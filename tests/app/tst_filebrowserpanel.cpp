@@ -315,6 +315,19 @@ private slots:
         QVERIFY(panel->InfoBox()->text().startsWith(QStringLiteral(" 1KB")));
     }
 
+    // A file that grows after it was listed (the image a read writes) shows
+    // its present size within a refresh or two.
+    void infoFollowsAGrowingFile()
+    {
+        auto panel = MakePanel(1);
+        QVERIFY(panel);
+        QCOMPARE(panel->InfoBox()->text().left(4), QStringLiteral(" 1KB"));
+        WriteFile(m_dir->filePath(QStringLiteral("f000")), 3 << 20);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->InfoBox()->text().left(4), QStringLiteral(" 3MB"),
+                                  3 * CFileBrowserPanel::InfoRefreshMs);
+        QCOMPARE(panel->InfoBox()->cursorPosition(), 0);
+    }
+
     // The selection bar spans the list's inner width, with the scroll bar
     // and without it, as soon as a listing is shown.
     void selectionBarReachesTheRightEdge()
