@@ -122,7 +122,10 @@ void CMainFrame::StartProgrammer(CDeviceItem *device)
     // operation that was stopped, a connection that was lost) are dropped
     // the same way: they must not move the operation under way.
     connect(m_programmer.get(), &CProgrammer::messageReady, m_programmerContext.get(),
-            [this, generation](CProgMessage *message) {
+            [this, generation](const CProgMessageParcel &parcel) {
+        CProgMessage *message = parcel.Take();
+        if (!message)
+            return;
         if (generation == m_programmerGeneration && m_programmer && m_programmer->isCurrent(message->epoch))
             OnProgMessage(message);
         else

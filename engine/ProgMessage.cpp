@@ -113,3 +113,10 @@ void MarkSignalReceived()
     std::lock_guard<std::mutex> handOver(g_signalHandOver);
 #endif
 }
+
+CProgMessageParcel::CProgMessageParcel(CProgMessage *message) : m_holder(std::make_shared<CHolder>(message)) {}
+
+CProgMessage *CProgMessageParcel::Take() const
+{
+    return m_holder ? m_holder->message.exchange(nullptr) : nullptr;
+}

@@ -74,7 +74,30 @@ bool WaitForRoom(uint64_t bytes, const std::atomic<bool> &stop, std::chrono::mil
 uint64_t InFlight();
 } // namespace ReplyBudget
 
-Q_DECLARE_METATYPE(CProgMessage *)
+// A message on its way from the worker to a receiver in another thread. The
+// queued signal holds a copy of the parcel until it is delivered; when it
+// never is (the receiver went away first, or the process is ending), the
+// last copy frees the message, so nothing handed over is ever lost track of.
+class CProgMessageParcel
+{
+public:
+    CProgMessageParcel() = default;
+    explicit CProgMessageParcel(CProgMessage *message);
+    // The message, from now on the caller's to delete; null when another
+    // receiver of the same signal took it first.
+    CProgMessage *Take() const;
+
+private:
+    struct CHolder
+    {
+        explicit CHolder(CProgMessage *m) : message(m) {}
+        ~CHolder() { delete message.load(); }
+        std::atomic<CProgMessage *> message;
+    };
+    std::shared_ptr<CHolder> m_holder;
+};
+
+Q_DECLARE_METATYPE(CProgMessageParcel)
 
 // Signals from the worker reach the GUI thread through Qt's event queue,
 // whose locking the race checker of the sanitizer build cannot see (Qt is not

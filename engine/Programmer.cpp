@@ -36,7 +36,7 @@ CProgrammer::CProgrammer(CDeviceItem *device, QObject *parent)
     : QThread(parent), m_device(device)
 {
     KeepReplyMemory();
-    qRegisterMetaType<CProgMessage *>("CProgMessage*");
+    qRegisterMetaType<CProgMessageParcel>("CProgMessageParcel");
     m_timerId = startTimer(ReconnectTimerMs);
 }
 

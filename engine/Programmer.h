@@ -187,7 +187,8 @@ public:
 
 signals:
     void connectionChanged(bool connected);
-    void messageReady(CProgMessage *message);
+    // Receivers Take() the message and delete it.
+    void messageReady(CProgMessageParcel message);
     // epoch: that of the job; a report of an earlier epoch is stale.
     void dataSent(unsigned int firstUnit, unsigned int unitsSent, unsigned int epoch = 0);
     // A connection attempt failed, or the link was lost (then lastUnit is

@@ -328,7 +328,7 @@ bool CProgrammer::askAgain(const CProgCommand &record, uint32_t piecesDelivered,
 void CProgrammer::emitMessage(CProgMessage *message)
 {
     CSignalSendGuard handOver;
-    emit messageReady(message);
+    emit messageReady(CProgMessageParcel(message));
 }
 
 void CProgrammer::dropLink()

@@ -50,7 +50,8 @@ void COperationFrame::Attach(CProgrammer *programmer)
 {
     m_programmer = programmer;
     connect(programmer, &CProgrammer::connectionChanged, this, &COperationFrame::OnAdapterState);
-    connect(programmer, &CProgrammer::messageReady, this, &COperationFrame::OnProgMessage);
+    connect(programmer, &CProgrammer::messageReady, this,
+            [this](const CProgMessageParcel &parcel) { OnProgMessage(parcel.Take()); });
     connect(programmer, &CProgrammer::dataSent, this, &COperationFrame::OnProgress);
 }
 
@@ -165,6 +166,8 @@ void COperationFrame::OnAdapterId(const CProgMessage &message)
 void COperationFrame::OnProgMessage(CProgMessage *message)
 {
     std::unique_ptr<CProgMessage> owned(message);
+    if (!message)
+        return;
     // As in the window: what belongs to a stopped operation or a lost
     // connection is dropped.
     if (!m_programmer || !m_programmer->isCurrent(message->epoch))

@@ -172,9 +172,12 @@ public:
     }
 
 public slots:
-    void OnMessage(CProgMessage *message)
+    void OnMessage(const CProgMessageParcel &parcel)
     {
-        std::unique_ptr<CProgMessage> owned(message);
+        std::unique_ptr<CProgMessage> owned(parcel.Take());
+        CProgMessage *message = owned.get();
+        if (!message)
+            return;
         CPiece piece;
         piece.tag = char(message->tag);
         piece.address = message->address;
