@@ -214,7 +214,10 @@ uint32_t CSerprogBus::SetClockHz(uint32_t hz)
     uint8_t reply[4] = {};
     if (!Command(command, sizeof command, reply, sizeof reply))
         return 0;
-    return GetLe(reply, 4);
+    const uint32_t set = GetLe(reply, 4);
+    if (set == 0)
+        Fail("the firmware answered a clock of 0 Hz to " + std::to_string(hz) + " Hz");
+    return set;
 }
 
 bool CSerprogBus::Transfer(const uint8_t *out, size_t writeCount, uint8_t *in, size_t readCount)

@@ -169,7 +169,7 @@ bool CSerprogEmulator::Handle(uint8_t opcode)
         const uint32_t hz = GetLe(p, 4);
         if (hz == 0)
             return Answer({Nak});
-        const uint32_t used = std::min<uint32_t>(hz, 48000000);
+        const uint32_t used = std::min<uint32_t>(hz, m_options.fastestClockHz);
         return Answer({Ack, uint8_t(used), uint8_t(used >> 8), uint8_t(used >> 16), uint8_t(used >> 24)});
     }
     case SpiOperation:

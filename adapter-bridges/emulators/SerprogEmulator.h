@@ -28,6 +28,7 @@ struct CSerprogEmulatorOptions
     bool silent = false;            // never answers anything
     int stallAfterOperations = -1;  // after this many SPI operations, the next answer stops halfway
     int unplugAfterOperations = -1; // after this many SPI operations the plug is pulled
+    uint32_t fastestClockHz = 48000000; // the clock it answers is at most this (0: a broken firmware)
 };
 
 class CSerprogEmulator

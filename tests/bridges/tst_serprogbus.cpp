@@ -37,6 +37,7 @@ private slots:
     void lengthLimitsComeFromTheFirmware();
     void optionalCommandsMayBeMissing();
     void firmwareWithoutSpiIsRefused();
+    void firmwareWithoutAClockIsRefused();
     void silentDeviceFailsTheHandshakeInTime();
     void stallMidAnswerFailsAndStaysFailed();
     void unplugIsReportedAsDisconnected();
@@ -163,6 +164,23 @@ void TestSerprogBus::firmwareWithoutSpiIsRefused()
     std::string error;
     QVERIFY(!CSerprogBus::Open(emulator.SlavePath(), FastOptions(), error));
     QVERIFY2(error.find("no SPI operation") != std::string::npos, error.c_str());
+    QVERIFY(error.find(emulator.SlavePath()) != std::string::npos);
+}
+
+// A firmware that answers the clock request with 0 Hz cannot clock the bus:
+// the handshake fails with a line that says so (found by fuzzing: it failed
+// without any).
+void TestSerprogBus::firmwareWithoutAClockIsRefused()
+{
+    CMemoryBus chip;
+    CSerprogEmulatorOptions options;
+    options.fastestClockHz = 0;
+    CSerprogEmulator emulator(chip, options);
+    CSerprogOptions bridge = FastOptions();
+    bridge.clockHz = 8000000;
+    std::string error;
+    QVERIFY(!CSerprogBus::Open(emulator.SlavePath(), bridge, error));
+    QVERIFY2(error.find("0 Hz") != std::string::npos, error.c_str());
     QVERIFY(error.find(emulator.SlavePath()) != std::string::npos);
 }
 
