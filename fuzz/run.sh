@@ -28,6 +28,8 @@ seeds_of() {
         done
         echo "$build/fuzz-seeds/devicelist" ;;
     language) echo "$src/data/Languages" ;;
+    # Inputs of earlier findings, kept whatever a merge decides.
+    serprog) echo "$src/fuzz/seeds/serprog" ;;
     *) echo "" ;;
     esac
 }
