@@ -57,8 +57,8 @@ void COperationFrame::Attach(CProgrammer *programmer)
 
 bool COperationFrame::event(QEvent *event)
 {
-    if (event->type() == QEvent::MetaCall)
-        MarkSignalReceived();
+    // Before anything reads the event, also its type: the worker made it.
+    MarkSignalReceived();
     return QObject::event(event);
 }
 
