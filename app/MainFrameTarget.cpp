@@ -15,6 +15,7 @@
 #include "ProgrammerLine.h"
 #include "Script.h"
 #include "ScriptRunner.h"
+#include "SignalReceiver.h"
 #include "StatusLabel.h"
 #include "UiText.h"
 
@@ -112,7 +113,7 @@ void CMainFrame::StartProgrammer(CDeviceItem *device)
     // The signals are received in a context object of this programmer's
     // own, so that its replies still queued when it goes can be found and
     // freed (see DeleteProgrammer).
-    m_programmerContext = std::make_unique<QObject>();
+    m_programmerContext = std::make_unique<CSignalReceiver>();
     connect(m_programmer.get(), &CProgrammer::connectionChanged, m_programmerContext.get(),
             [this, generation](bool connected) {
         if (generation == m_programmerGeneration)
