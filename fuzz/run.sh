@@ -4,8 +4,8 @@
 # settings simini serprog ch341a). Each runs on one core for the given time, from the
 # corpus kept in fuzz/corpus/<target> plus the seeds; new inputs collect in
 # <build>/fuzz-corpus/<target>. With NVP_FUZZ_KEEP=1 the grown corpus is
-# minimised back into fuzz/corpus/<target> afterwards (only inputs that add
-# coverage are kept, so it stays small). A finding stops the run with a
+# minimised back into fuzz/corpus/<target> afterwards (the smallest set of
+# inputs that keeps the coverage, so it stays small). A finding stops the run with a
 # non-zero status and a <target>-crash-* file holding the input. With
 # NVP_FUZZ_RUNS=N a target also stops after N executions, whichever comes
 # first.
@@ -61,7 +61,7 @@ for t in $targets; do
     if [ "${NVP_FUZZ_KEEP:-0}" = 1 ]; then
         fresh="$build/fuzz-min/$t"
         rm -rf "$fresh" && mkdir -p "$fresh"
-        ./fuzz_$t -merge=1 -max_len="$(max_len_of "$t")" "$fresh" "$kept" "$grown" >/dev/null 2>&1
+        ./fuzz_$t $quiet -set_cover_merge=1 -max_len="$(max_len_of "$t")" "$fresh" "$kept" "$grown" >/dev/null 2>&1
         rm -rf "$kept" && mv "$fresh" "$kept"
     fi
 done
