@@ -118,8 +118,7 @@ bool CMemoryNode::Stamp(uint64_t offset, const uint8_t *data, uint32_t length)
 {
     if (offset > m_size || m_size - offset < length)
         return false;
-    std::memcpy(m_data.get() + offset, data, length);
-    Frame()->BufferChanged(this);
+    WriteAt(data, m_baseAddress + offset, length);
     return true;
 }
 

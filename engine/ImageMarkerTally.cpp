@@ -1,6 +1,6 @@
 #include "ImageMarkerTally.h"
 
-#include <algorithm>
+#include "NandGeometry.h"
 
 void CImageMarkerTally::Begin(const CLayout &layout, const QString &path)
 {
@@ -27,9 +27,7 @@ void CImageMarkerTally::Take(uint64_t chipAddress, const uint8_t *data, uint64_t
             break;
         if (marker < chipAddress || m_state[block] != Unseen)
             continue;
-        const uint8_t *bytes = data + (marker - chipAddress);
-        const bool erased = std::all_of(bytes, bytes + m_layout.markerBytes, [](uint8_t b) { return b == 0xFF; });
-        m_state[block] = erased ? Good : Bad;
+        m_state[block] = MarkerIsErased(data + (marker - chipAddress), m_layout.markerBytes) ? Good : Bad;
         ++m_seen;
     }
 }

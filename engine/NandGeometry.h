@@ -6,6 +6,7 @@
 // page inside its chip enable, each in as many little-endian bytes as the
 // largest value needs.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -30,6 +31,11 @@ uint8_t ColumnBytesFor(uint32_t pageSize);
 std::optional<uint32_t> MarkerOffsetFor(uint32_t pageSize);
 // Bytes from that offset on that are all 0xFF in an image's good block.
 inline constexpr uint32_t ImageMarkerBytes = 4;
+// A block is good when the first count bytes of its marker area are all 0xFF.
+inline bool MarkerIsErased(const uint8_t *marker, uint32_t count)
+{
+    return std::all_of(marker, marker + count, [](uint8_t byte) { return byte == 0xFF; });
+}
 
 struct CNandGeometry
 {

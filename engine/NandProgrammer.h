@@ -165,6 +165,8 @@ private:
     // Fills the source table from the markers the last read saw; false when
     // that read did not cover the image (the scan of the file is needed).
     bool takeMarkersOfRead();
+    // Block (counted from the window's start) of the image is good or bad.
+    void noteSourceBlock(uint32_t block, bool good);
     void finishSourceScan();
 
     // --- chips no entry knows (NandNewDevice.cpp)

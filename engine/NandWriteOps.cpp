@@ -17,12 +17,6 @@
 
 namespace {
 
-// A block is good when the first bytes of its marker area are all 0xFF.
-bool MarkerIsErased(const uint8_t *marker, uint32_t count)
-{
-    return std::all_of(marker, marker + count, [](uint8_t byte) { return byte == 0xFF; });
-}
-
 constexpr uint32_t TargetMarkerBytes = 6; // bytes of a 0x37 reply that must be 0xFF
 constexpr uint32_t SourceMarkerBytes = ImageMarkerBytes;
 constexpr uint32_t SourceMarkerRead = 6;
@@ -336,12 +330,8 @@ bool CNandProgrammer::takeMarkersOfRead()
     const bool covered =
         m_readMarkers.Covers(uint64_t(m_startBlock) * m_blockBytes, m_blockCount, m_mainBuffer->GetFilePath());
     if (covered) {
-        for (uint32_t block = 0; block < m_blockCount; ++block) {
-            const bool good = m_readMarkers.IsGood(block);
-            m_sourceBbt->setState(m_startBlock + block, good ? CBadBlockTable::Good : CBadBlockTable::Bad);
-            if (!good)
-                LogString(Text(NandTextId::SourceBadBlock) + QString::number(block + 1));
-        }
+        for (uint32_t block = 0; block < m_blockCount; ++block)
+            noteSourceBlock(block, m_readMarkers.IsGood(block));
         finishSourceScan();
     }
     m_readMarkers.Clear();
@@ -371,10 +361,14 @@ bool CNandProgrammer::onSourceMarker(const CProgMessage &message)
         // a shorter one: the blocks beyond stay unknown.
         if (got < SourceMarkerBytes)
             break;
-        const bool good = MarkerIsErased(marker, SourceMarkerBytes);
-        m_sourceBbt->setState(m_startBlock + block, good ? CBadBlockTable::Good : CBadBlockTable::Bad);
-        if (!good)
-            LogString(Text(NandTextId::SourceBadBlock) + QString::number(block + 1));
+        noteSourceBlock(block, MarkerIsErased(marker, SourceMarkerBytes));
     }
     return false;
+}
+
+void CNandProgrammer::noteSourceBlock(uint32_t block, bool good)
+{
+    m_sourceBbt->setState(m_startBlock + block, good ? CBadBlockTable::Good : CBadBlockTable::Bad);
+    if (!good)
+        LogString(Text(NandTextId::SourceBadBlock) + QString::number(block + 1));
 }

@@ -55,13 +55,6 @@ void COperationFrame::Attach(CProgrammer *programmer)
     connect(programmer, &CProgrammer::dataSent, this, &COperationFrame::OnProgress);
 }
 
-bool COperationFrame::event(QEvent *event)
-{
-    // Before anything reads the event, also its type: the worker made it.
-    MarkSignalReceived();
-    return QObject::event(event);
-}
-
 CNandWindowLink *COperationFrame::Link() const
 {
     return dynamic_cast<CNandWindowLink *>(m_programmer.data());

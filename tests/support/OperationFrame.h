@@ -12,6 +12,7 @@
 
 #include "FrameServices.h"
 #include "Programmer.h"
+#include "SignalReceiver.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,7 +25,7 @@
 class CNandWindowLink;
 class CProgMessage;
 
-class COperationFrame : public QObject, public CFrameServices
+class COperationFrame : public CSignalReceiver, public CFrameServices
 {
     Q_OBJECT
 
@@ -123,9 +124,6 @@ public:
 signals:
     // An operation (or a scan) has ended; what is one of the ends above.
     void ended(const QString &what);
-
-protected:
-    bool event(QEvent *event) override;
 
 private:
     void OnAdapterState(bool connected);

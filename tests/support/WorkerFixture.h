@@ -8,9 +8,9 @@
 #include "AdapterProtocol.h"
 #include "MemoryNode.h"
 #include "Programmer.h"
+#include "SignalReceiver.h"
 #include "UsbLibrary.h"
 
-#include <QEvent>
 #include <QFile>
 #include <QSaveFile>
 #include <QObject>
@@ -150,7 +150,7 @@ inline char *toString(const CPiece &piece)
 
 // Collects the worker's signals on the GUI thread and owns (deletes) every
 // message, as the main window does.
-class CWorkerReceiver : public QObject
+class CWorkerReceiver : public CSignalReceiver
 {
     Q_OBJECT
 public:
@@ -164,12 +164,6 @@ public:
     QList<CPiece> pieces;
     QList<bool> connections;
     QList<QPair<unsigned, unsigned>> jobsSent;
-
-    bool event(QEvent *event) override
-    {
-        MarkSignalReceived();
-        return QObject::event(event);
-    }
 
 public slots:
     void OnMessage(const CProgMessageParcel &parcel)
