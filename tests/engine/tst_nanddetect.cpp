@@ -146,6 +146,9 @@ void TestNandDetect::unknownChip()
     QVERIFY(editorShown);
     QVERIFY(!rig.frame.codes.contains('H'));
     QVERIFY(rig.frame.targetRequests.isEmpty());
+    // The end of the detection is queued when the editor closes; the worker
+    // may not have sent it yet.
+    QVERIFY(rig.frame.WaitUntilQuiet());
     const QStringList commands = rig.Commands(from);
     // An unknown chip ends the detection as failed: the operation is ended.
     QCOMPARE(commands.mid(commands.size() - 3), QStringList({"CMD 36 00", "CMD 2A 01 00 00 00 00", "CMD 33 00"}));
