@@ -52,6 +52,11 @@ uint64_t CFileMemoryNode::Read(uint64_t offset, uint8_t *destination, uint64_t l
 {
     QMutexLocker busyLocker(&m_lock);
     QMutexLocker fileLocker(&m_fileLock);
+    return ReadFile(offset, destination, length);
+}
+
+uint64_t CFileMemoryNode::ReadFile(uint64_t offset, uint8_t *destination, uint64_t length)
+{
     if (!m_file || !m_file->isOpen() || !m_file->seek(qint64(offset)))
         return 0;
     uint64_t done = 0;
@@ -251,20 +256,16 @@ bool CFileMemoryNode::CopyRange(uint64_t offset, uint64_t length, QFile &target)
     uint64_t done = 0;
     while (done < length) {
         const uint64_t want = std::min(CopyChunk, length - done);
-        qint64 got = 0;
+        uint64_t got = 0;
         {
             // One chunk at a time, so the worker's reads are never held up
             // for a whole copy.
             QMutexLocker fileLocker(&m_fileLock);
-            if (!m_file || !m_file->isOpen() || !m_file->seek(qint64(offset + done)))
-                return false;
-            got = m_file->read(reinterpret_cast<char *>(chunk), qint64(want));
-            if (got > 0)
-                ApplyStamp(offset + done, chunk, uint64_t(got));
+            got = ReadFile(offset + done, chunk, want);
         }
-        if (got <= 0 || !WriteAll(target, chunk, uint64_t(got)))
+        if (got == 0 || !WriteAll(target, chunk, got))
             return false;
-        done += uint64_t(got);
+        done += got;
     }
     return true;
 }

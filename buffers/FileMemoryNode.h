@@ -84,6 +84,9 @@ private:
     // 1024-byte chunks; false when not every byte could be copied.
     bool CopyRange(uint64_t offset, uint64_t length, QFile &target);
     bool IsBadBlock(uint64_t address, const uint32_t *badBlocks, const CBlockGeometry &geometry) const;
+    // Up to length bytes of the file from offset, the stamp laid over them;
+    // fewer at the file's end, 0 without a file. Under the file lock.
+    uint64_t ReadFile(uint64_t offset, uint8_t *destination, uint64_t length);
     // Puts the stamped bytes that fall in [offset, offset + length) into
     // data, which holds the file's bytes from offset on. Under the file lock.
     void ApplyStamp(uint64_t offset, uint8_t *data, uint64_t length) const;
